@@ -19,8 +19,7 @@ std::wstring Digits(std::uint64_t magnitude, unsigned base, int maxDigits) {
 
 }  // namespace
 
-std::wstring FormatNumber(std::uint64_t value, bool asUnsigned, bool is16Bit,
-                          NumberFormat format) {
+std::wstring FormatNumber(std::uint64_t value, bool asUnsigned, bool is16Bit, NumberFormat format) {
     const std::uint64_t signBit = is16Bit ? 0x8000u : 0x80000000u;
     const bool negative = !asUnsigned && (value & signBit) != 0;
     std::uint64_t magnitude = value;

@@ -53,17 +53,26 @@ void ALU::Evaluate() {
     const std::uint64_t b = Input(kInput2);
     std::uint64_t result = Out(kResult).value;
     switch (Input(kControl)) {
-        case alu::kAnd: result = a & b; break;
-        case alu::kOr: result = a | b; break;
-        case alu::kAdd: result = (a + b) & kWordMask; break;
-        case alu::kSub: result = (a - b) & kWordMask; break;
+        case alu::kAnd:
+            result = a & b;
+            break;
+        case alu::kOr:
+            result = a | b;
+            break;
+        case alu::kAdd:
+            result = (a + b) & kWordMask;
+            break;
+        case alu::kSub:
+            result = (a - b) & kWordMask;
+            break;
         case alu::kSlt:
             result = static_cast<std::int32_t>(static_cast<std::uint32_t>(a)) <
                              static_cast<std::int32_t>(static_cast<std::uint32_t>(b))
                          ? 1
                          : 0;
             break;
-        default: break;  // an unknown operation leaves the result as it was
+        default:
+            break;  // an unknown operation leaves the result as it was
     }
     SetOutput(kResult, result);
     SetOutput(kZero, result == 0 ? 1 : 0);

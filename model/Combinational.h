@@ -6,13 +6,13 @@ namespace tandrel {
 
 // Shared base of the two multiplexers (one drawing shape).
 class MuxBase : public Component {
-protected:
+  protected:
     using Component::Component;
 };
 
 // Two-way multiplexer: Input1 (0), Input2 (1), Control (2) -> Output (3).
 class Mux : public MuxBase {
-public:
+  public:
     enum Port { kInput1 = 0, kInput2 = 1, kControl = 2, kOutput = 3 };
     Mux(std::wstring name, Box box, bool isPcPath);
     void Evaluate() override;
@@ -21,7 +21,7 @@ public:
 // Three-way multiplexer in front of the ALU in the forwarding layout:
 // Input1..3 (0..2), Control (3) -> Output (4).
 class Mux3 : public MuxBase {
-public:
+  public:
     enum Port { kInput1 = 0, kInput2 = 1, kInput3 = 2, kControl = 3, kOutput = 4 };
     Mux3(std::wstring name, Box box);
     void Evaluate() override;
@@ -38,7 +38,7 @@ constexpr std::uint64_t kSlt = 7;
 
 // The main ALU and the two adders (whose Control is the constant kAdd).
 class ALU : public Component {
-public:
+  public:
     enum Port { kInput1 = 0, kInput2 = 1, kControl = 2, kResult = 3, kZero = 4 };
     ALU(std::wstring name, Box box, bool isPcPath);
     void Evaluate() override;
@@ -46,7 +46,7 @@ public:
 
 // Takes the branch decision: Branch AND Zero.
 class AndGate : public Component {
-public:
+  public:
     enum Port { kInput1 = 0, kInput2 = 1, kOutput = 2 };
     AndGate(std::wstring name, Box box, bool isPcPath);
     void Evaluate() override;
@@ -54,19 +54,19 @@ public:
 
 // Shared base of the decoding and field-converting boxes (one drawing shape).
 class Control : public Component {
-protected:
+  protected:
     using Component::Component;
 };
 
 class SignExtend : public Control {
-public:
+  public:
     enum Port { kInput = 0, kOutput = 1 };
     SignExtend(std::wstring name, Box box);
     void Evaluate() override;
 };
 
 class ShiftLeft2 : public Control {
-public:
+  public:
     enum Port { kInput = 0, kOutput = 1 };
     ShiftLeft2(std::wstring name, Box box, bool isPcPath);
     void Evaluate() override;
@@ -75,11 +75,17 @@ public:
 // A wire junction. It stores nothing: value, activity and line class are
 // those of the element at the head of its chain of junctions.
 class Node : public Component {
-public:
+  public:
     // One input and one output per edge.
     enum Port {
-        kInLeft = 0, kInTop = 1, kInBottom = 2, kInRight = 3,
-        kOutLeft = 4, kOutTop = 5, kOutBottom = 6, kOutRight = 7,
+        kInLeft = 0,
+        kInTop = 1,
+        kInBottom = 2,
+        kInRight = 3,
+        kOutLeft = 4,
+        kOutTop = 5,
+        kOutBottom = 6,
+        kOutRight = 7,
     };
     Node(std::wstring name, double x, double y);
 
@@ -90,7 +96,7 @@ public:
     int Width() const override { return 0; }
     int Height() const override { return 0; }
 
-private:
+  private:
     // The element driving this junction's first connected input, or null.
     const Component* Driver() const;
     const InputLink* FirstConnectedInput() const;

@@ -41,8 +41,12 @@ bool Component::InputsReady() const {
     return true;
 }
 
-int Component::Width() const { return static_cast<int>(width); }
-int Component::Height() const { return static_cast<int>(height); }
+int Component::Width() const {
+    return static_cast<int>(width);
+}
+int Component::Height() const {
+    return static_cast<int>(height);
+}
 
 void Component::SetActive(bool b) {
     activeNext = b;
@@ -105,13 +109,17 @@ void Component::SetPortBits(int port, int lowBit, int bitCount) {
     if (Link* link = PortByIndex(port)) link->SetBitRange(lowBit, bitCount);
 }
 
-void Component::SetControlLine(int port, bool on) { Port(port).controlLine = on; }
+void Component::SetControlLine(int port, bool on) {
+    Port(port).controlLine = on;
+}
 
 void Component::AddRoutePoint(int port, double px, double py) {
     Port(port).route.emplace_back(px, py);
 }
 
-void Component::SetUsedBy(int port, int code, bool used) { Port(port).SetUsed(code, used); }
+void Component::SetUsedBy(int port, int code, bool used) {
+    Port(port).SetUsed(code, used);
+}
 
 Link* Component::PortByIndex(int i) const {
     if (i < 0 || i >= PortCount()) return nullptr;

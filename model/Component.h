@@ -86,7 +86,7 @@ inline PortSpec PortAt(Side side, const wchar_t* name, double relX, double relY)
 // Every box of the datapath. Ports are numbered 0, 1, 2, ... without gaps,
 // inputs and outputs in one sequence, and always walked in ascending number.
 class Component {
-public:
+  public:
     Component(std::wstring name, ElementKind kind, bool isControl, bool isPcPath, Box box,
               double labelX, double labelY);
     virtual ~Component();
@@ -146,7 +146,7 @@ public:
     bool isControl;
     bool isPcPath;
 
-protected:
+  protected:
     // The step every element ends its evaluation with: an element that is not
     // yet active becomes active at the end of the pass once it is ready.
     void Settle(bool ready) {
@@ -155,7 +155,7 @@ protected:
     std::uint64_t Input(int port) const { return In(port).GetValue(); }
     void SetOutput(int port, std::uint64_t v) { Out(port).value = v; }
 
-private:
+  private:
     void Store(int port, std::unique_ptr<Link> link, const PortSpec& spec);
     std::vector<InputLink*> inputs_;  // the input ports in ascending order, for PullInputs
 };
@@ -163,7 +163,7 @@ private:
 // Raised by an element that meets an input it cannot handle; the element
 // reports it on standard output itself and carries on.
 class InvalidInputException : public std::exception {
-public:
+  public:
     const char* what() const noexcept override { return "Invalid Input: ComponentID: "; }
 };
 

@@ -10,7 +10,8 @@ namespace {
 
 // One row per opcode the processor knows.
 const std::map<std::uint32_t, ControlSignals>& DecodeTable() {
-    //                                         RegDst Branch MemToReg MemRead ALUOp MemWrite ALUSrc RegWrite
+    //                                         RegDst Branch MemToReg MemRead ALUOp MemWrite ALUSrc
+    //                                         RegWrite
     static const std::map<std::uint32_t, ControlSignals> table{
         {opcode::kRegister, {true, false, false, false, 2, false, false, true}},
         {opcode::kBeq, {false, true, false, false, 1, false, false, false}},
@@ -24,12 +25,18 @@ const std::map<std::uint32_t, ControlSignals>& DecodeTable() {
 // ALU control code per function field of a register-format instruction.
 std::uint64_t FunctionCode(std::uint32_t f) {
     switch (f) {
-        case funct::kAdd: return alu::kAdd;
-        case funct::kSub: return alu::kSub;
-        case funct::kAnd: return alu::kAnd;
-        case funct::kOr: return alu::kOr;
-        case funct::kSlt: return alu::kSlt;
-        default: return alu::kAnd;  // a function outside the set (NOP's 0) does an AND
+        case funct::kAdd:
+            return alu::kAdd;
+        case funct::kSub:
+            return alu::kSub;
+        case funct::kAnd:
+            return alu::kAnd;
+        case funct::kOr:
+            return alu::kOr;
+        case funct::kSlt:
+            return alu::kSlt;
+        default:
+            return alu::kAnd;  // a function outside the set (NOP's 0) does an AND
     }
 }
 
@@ -59,24 +66,24 @@ MainControl::MainControl(std::wstring name, Box box, int /*layout*/)
     : Control(std::move(name), ElementKind::MainControl, true, false, box, 0.1, 0.5) {
     AddInput(kInput, PortAt(Side::Left, L"Input", 0.0, 0.5).Control().Bits(26, 6));
     // The outputs sit on the right half of the ellipse the unit is drawn as.
-    AddOutput(kBranch, PortAt(Side::Right, L"Branch", 0.8307189138830738, 0.875)
-                           .Control()
-                           .Pc()
-                           .Label(1.1, 0.895));
-    AddOutput(kMemToReg,
-              PortAt(Side::Right, L"MemToReg", 0.9330127018922193, 0.75).Control().Label(1.1, 0.77));
-    AddOutput(kMemRead, PortAt(Side::Right, L"MemRead", 0.9841229182759271, 0.625)
-                            .Control()
-                            .Label(1.1, 0.645));
+    AddOutput(
+        kBranch,
+        PortAt(Side::Right, L"Branch", 0.8307189138830738, 0.875).Control().Pc().Label(1.1, 0.895));
+    AddOutput(
+        kMemToReg,
+        PortAt(Side::Right, L"MemToReg", 0.9330127018922193, 0.75).Control().Label(1.1, 0.77));
+    AddOutput(
+        kMemRead,
+        PortAt(Side::Right, L"MemRead", 0.9841229182759271, 0.625).Control().Label(1.1, 0.645));
     AddOutput(kALUOp, PortAt(Side::Right, L"ALUOp", 1.0, 0.5).Control().Label(1.1, 0.52));
-    AddOutput(kMemWrite, PortAt(Side::Right, L"MemWrite", 0.9841229182759271, 0.375)
-                             .Control()
-                             .Label(1.1, 0.395));
+    AddOutput(
+        kMemWrite,
+        PortAt(Side::Right, L"MemWrite", 0.9841229182759271, 0.375).Control().Label(1.1, 0.395));
     AddOutput(kALUSrc,
               PortAt(Side::Right, L"ALUSrc", 0.9330127018922193, 0.25).Control().Label(1.1, 0.27));
-    AddOutput(kRegWrite, PortAt(Side::Right, L"RegWrite", 0.8307189138830738, 0.125)
-                             .Control()
-                             .Label(1.1, 0.145));
+    AddOutput(
+        kRegWrite,
+        PortAt(Side::Right, L"RegWrite", 0.8307189138830738, 0.125).Control().Label(1.1, 0.145));
     AddOutput(kRegDst, PortAt(Side::Bottom, L"RegDst", 0.5, 0.0).Control().Label(0.0, -0.05));
 }
 
@@ -121,10 +128,17 @@ void ALUControl::Evaluate() {
     const auto function = static_cast<std::uint32_t>(Input(kFunction));
     try {
         switch (aluOp) {
-            case kAluOpAdd: SetOutput(kOutput, alu::kAdd); break;
-            case kAluOpSubtract: SetOutput(kOutput, alu::kSub); break;
-            case kAluOpFunction: SetOutput(kOutput, FunctionCode(function)); break;
-            default: throw InvalidInputException();
+            case kAluOpAdd:
+                SetOutput(kOutput, alu::kAdd);
+                break;
+            case kAluOpSubtract:
+                SetOutput(kOutput, alu::kSub);
+                break;
+            case kAluOpFunction:
+                SetOutput(kOutput, FunctionCode(function));
+                break;
+            default:
+                throw InvalidInputException();
         }
     } catch (const InvalidInputException& e) {
         ReportInvalidInput(e, *this);

@@ -40,10 +40,17 @@ constexpr std::uint64_t kWbMemToReg = 1, kWbRegWrite = 2;
 
 // Single-cycle main control: one output per control signal.
 class MainControl : public Control {
-public:
+  public:
     enum Port {
-        kInput = 0, kBranch = 1, kMemToReg = 2, kMemRead = 3, kALUOp = 4,
-        kMemWrite = 5, kALUSrc = 6, kRegWrite = 7, kRegDst = 8,
+        kInput = 0,
+        kBranch = 1,
+        kMemToReg = 2,
+        kMemRead = 3,
+        kALUOp = 4,
+        kMemWrite = 5,
+        kALUSrc = 6,
+        kRegWrite = 7,
+        kRegDst = 8,
     };
     MainControl(std::wstring name, Box box, int layout);
     void Evaluate() override;
@@ -51,7 +58,7 @@ public:
 
 // Pipelined main control: the same signals packed into WB, MEM and EX words.
 class MainControlPipelined : public Control {
-public:
+  public:
     enum Port { kInput = 0, kWB = 1, kMEM = 2, kEX = 3 };
     MainControlPipelined(std::wstring name, Box box, int layout);
     void Evaluate() override;
@@ -59,7 +66,7 @@ public:
 
 // Turns ALUOp and the function field into the ALU's control code.
 class ALUControl : public Control {
-public:
+  public:
     enum Port { kALUOp = 0, kFunction = 1, kOutput = 2 };
     ALUControl(std::wstring name, Box box);
     void Evaluate() override;

@@ -29,7 +29,9 @@ void Link::SetUsed(int code, bool used) {
     }
 }
 
-bool Link::IsUsedBy(int kind) { return usedBy[kind]; }
+bool Link::IsUsedBy(int kind) {
+    return usedBy[kind];
+}
 
 int Link::PortX() const {
     return static_cast<int>(static_cast<double>(owner->Width()) * relX +
@@ -45,9 +47,13 @@ std::wstring Link::ValueText(NumberFormat format) const {
     return FormatNumber(GetValue(), false, is16Bit, format);
 }
 
-InputLink::InputLink() { isOutput = false; }
+InputLink::InputLink() {
+    isOutput = false;
+}
 
-bool InputLink::IsReady() const { return connected ? source->IsReady() : defaultReady; }
+bool InputLink::IsReady() const {
+    return connected ? source->IsReady() : defaultReady;
+}
 
 std::uint64_t InputLink::GetValue() const {
     if (lowBit < 0 || lowBit >= 64 || bitCount <= 0) return 0;
@@ -65,9 +71,13 @@ void InputLink::Pull() {
     if (connected) value = source->GetValue();
 }
 
-OutputLink::OutputLink() { isOutput = true; }
+OutputLink::OutputLink() {
+    isOutput = true;
+}
 
-bool OutputLink::IsReady() const { return owner->IsActive(); }
+bool OutputLink::IsReady() const {
+    return owner->IsActive();
+}
 
 std::uint64_t OutputLink::GetValue() const {
     return owner->IsNode() ? owner->NodeValue() : value;

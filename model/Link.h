@@ -25,7 +25,7 @@ constexpr int kAllButNop = 20;       // every instruction except NOP
 
 // One end of a wire: a numbered port of an element.
 class Link {
-public:
+  public:
     virtual ~Link() = default;
 
     virtual bool IsReady() const = 0;
@@ -62,12 +62,12 @@ public:
     int port = 0;
     Component* owner = nullptr;
 
-protected:
+  protected:
     Link();
 };
 
 class InputLink : public Link {
-public:
+  public:
     InputLink();
 
     bool IsReady() const override;
@@ -86,7 +86,7 @@ public:
 };
 
 class OutputLink : public Link {
-public:
+  public:
     OutputLink();
 
     bool IsReady() const override;

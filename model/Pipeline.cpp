@@ -26,7 +26,8 @@ void PipelineRegister::Clock() {
 void PipelineRegister::AddEdgePort(int port, bool output, int layout, double relY1, double relY2,
                                    const wchar_t* name, bool controlLine) {
     const double relY = layout == kForwardingLayout ? relY2 : relY1;
-    PortSpec spec = output ? PortAt(Side::Right, name, 1.0, relY) : PortAt(Side::Left, name, 0.0, relY);
+    PortSpec spec =
+        output ? PortAt(Side::Right, name, 1.0, relY) : PortAt(Side::Left, name, 0.0, relY);
     if (controlLine) spec.Control();
     if (output)
         AddOutput(port, spec);

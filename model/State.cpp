@@ -9,7 +9,9 @@ constexpr int kSimpleLayout = 0;
 constexpr int kSimplePeriod = 7;
 constexpr int kPipelinedPeriod = 6;
 
-int PeriodOf(int layout) { return layout == kSimpleLayout ? kSimplePeriod : kPipelinedPeriod; }
+int PeriodOf(int layout) {
+    return layout == kSimpleLayout ? kSimplePeriod : kPipelinedPeriod;
+}
 
 }  // namespace
 

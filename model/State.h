@@ -10,7 +10,7 @@ namespace tandrel {
 // The program counter. It counts evaluation passes and latches its input
 // and drives its output at fixed passes of the clock cycle.
 class PC : public Component {
-public:
+  public:
     enum Port { kInput = 0, kOutput = 1 };
     PC(std::wstring name, Box box, int layout);
     void Evaluate() override;
@@ -25,18 +25,18 @@ public:
 
 // Shared base of the three memories (one drawing shape, one storage map).
 class Memory : public Component {
-public:
+  public:
     // The stored value; a location never written reads 0 and exists from then on.
     std::uint64_t Read(std::uint64_t key) { return storage[key]; }
 
     std::map<std::uint64_t, std::uint64_t> storage;
 
-protected:
+  protected:
     using Component::Component;
 };
 
 class InstructionMemory : public Memory {
-public:
+  public:
     enum Port { kAddress = 0, kInstruction = 1 };
     InstructionMemory(std::wstring name, Box box);
     void Evaluate() override;
@@ -48,10 +48,15 @@ public:
 // passes with RegWrite asserted, so the value written is the one that had
 // time to travel round the datapath.
 class Registers : public Memory {
-public:
+  public:
     enum Port {
-        kRegWrite = 0, kWriteData = 1, kReadReg1 = 2, kReadReg2 = 3, kWriteReg = 4,
-        kReadData1 = 5, kReadData2 = 6,
+        kRegWrite = 0,
+        kWriteData = 1,
+        kReadReg1 = 2,
+        kReadReg2 = 3,
+        kWriteReg = 4,
+        kReadData1 = 5,
+        kReadData2 = 6,
     };
     Registers(std::wstring name, Box box, int layout);
     void Evaluate() override;
@@ -63,7 +68,7 @@ public:
 };
 
 class DataMemory : public Memory {
-public:
+  public:
     enum Port { kMemWrite = 0, kMemRead = 1, kAddress = 2, kWriteData = 3, kReadData = 4 };
     DataMemory(std::wstring name, Box box, int layout);
     void Evaluate() override;
