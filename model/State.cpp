@@ -66,11 +66,23 @@ void Registers::Evaluate() {
     // Reads come before the write of the same pass.
     SetOutput(kReadData1, Read(r1));
     SetOutput(kReadData2, Read(r2));
-    if (phase > 1) {
-        const std::uint64_t n = Input(kWriteReg);
-        if (n != 0) storage[n] = Input(kWriteData);  // register 0 is always 0
+    const std::uint64_t n = Input(kWriteReg);
+    if (period == kSimplePeriod) {
+        // Single-cycle: the instruction's fields, control and result settle at
+        // different passes, so earlier passes carry half-computed values (a
+        // stale RegDst, an ALU result from the old operation). Writing only in
+        // the last pass of the cycle, when everything has settled, keeps those
+        // from reaching a register, and keeps an instruction that reads its
+        // own destination (ADDI $1, $1, 1) from feeding on its own result.
+        phase = (phase + 1) % period;
+        if (phase == 0 && regWrite != 0 && n != 0) storage[n] = Input(kWriteData);
+    } else {
+        // Pipelined: Write Reg and Write Data come from MEM/WB and hold still
+        // for a whole step, so the write repeats harmlessly from the third
+        // pass with RegWrite asserted on.
+        if (phase > 1 && n != 0) storage[n] = Input(kWriteData);  // register 0 is always 0
+        if (regWrite != 0) phase = (phase + 1) % period;
     }
-    if (regWrite != 0) phase = (phase + 1) % period;
     Settle(In(kReadReg1).IsReady() && In(kReadReg2).IsReady());
 }
 

@@ -44,9 +44,10 @@ class InstructionMemory : public Memory {
     std::uint64_t lastAddress = 0;
 };
 
-// The register file. Writes are gated by a phase that advances only in
-// passes with RegWrite asserted, so the value written is the one that had
-// time to travel round the datapath.
+// The register file. Reads happen every pass; writes are timed so that the
+// value written is the one that had time to travel round the datapath: in the
+// single-cycle layout once, in the last pass of the instruction; in the
+// pipelined layouts from the third pass with RegWrite asserted on.
 class Registers : public Memory {
   public:
     enum Port {
