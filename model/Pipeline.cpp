@@ -157,21 +157,29 @@ Forwarding::Forwarding(std::wstring name, Box box)
     AddInput(kExMemWriteReg, PortAt(Side::Right, L"EX/MEM Write Reg", 1.0, 0.75));
     AddOutput(kForwardB, PortAt(Side::Top, L"Forward B", 0.25, 1.0));
     AddOutput(kForwardA, PortAt(Side::Top, L"Forward A", 0.75, 1.0));
+    // A store or branch in EX/MEM or MEM/WB carries a register number in its
+    // destination field too; only an instruction that writes a register may
+    // forward, so the unit also sees the two RegWrite signals.
+    AddInput(kExMemRegWrite, PortAt(Side::Bottom, L"EX/MEM RegWrite", 0.9, 0.0).Control());
+    AddInput(kMemWbRegWrite, PortAt(Side::Bottom, L"MEM/WB RegWrite", 0.6, 0.0).Control());
 }
 
-std::uint64_t Forwarding::Select(std::uint64_t source, std::uint64_t exMem, std::uint64_t memWb) {
+std::uint64_t Forwarding::Select(std::uint64_t source, std::uint64_t exMem, bool exMemWrites,
+                                 std::uint64_t memWb, bool memWbWrites) {
     // Register 0 is never forwarded; the newer result (EX/MEM) wins.
     if (source == 0) return forward::kRegisterFile;
-    if (source == exMem) return forward::kExMem;
-    if (source == memWb) return forward::kMemWb;
+    if (exMemWrites && source == exMem) return forward::kExMem;
+    if (memWbWrites && source == memWb) return forward::kMemWb;
     return forward::kRegisterFile;
 }
 
 void Forwarding::Evaluate() {
     const std::uint64_t exMem = Input(kExMemWriteReg);
     const std::uint64_t memWb = Input(kMemWbWriteReg);
-    SetOutput(kForwardA, Select(Input(kReadReg1), exMem, memWb));
-    SetOutput(kForwardB, Select(Input(kReadReg2), exMem, memWb));
+    const bool exMemWrites = Input(kExMemRegWrite) != 0;
+    const bool memWbWrites = Input(kMemWbRegWrite) != 0;
+    SetOutput(kForwardA, Select(Input(kReadReg1), exMem, exMemWrites, memWb, memWbWrites));
+    SetOutput(kForwardB, Select(Input(kReadReg2), exMem, exMemWrites, memWb, memWbWrites));
     Settle(In(kReadReg1).IsReady());
 }
 

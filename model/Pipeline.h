@@ -131,12 +131,16 @@ class Forwarding : public Component {
         kExMemWriteReg = 3,
         kForwardB = 4,
         kForwardA = 5,
+        kExMemRegWrite = 6,
+        kMemWbRegWrite = 7,
     };
     Forwarding(std::wstring name, Box box);
     void Evaluate() override;
 
-    // The code for one source register given the two destinations in flight.
-    static std::uint64_t Select(std::uint64_t source, std::uint64_t exMem, std::uint64_t memWb);
+    // The code for one source register given the two destinations in flight
+    // and whether the instructions there write a register at all.
+    static std::uint64_t Select(std::uint64_t source, std::uint64_t exMem, bool exMemWrites,
+                                std::uint64_t memWb, bool memWbWrites);
 };
 
 }  // namespace tandrel

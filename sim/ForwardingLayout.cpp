@@ -68,6 +68,7 @@ const LayoutTable& ForwardingLayoutTable() {
             {20, 1, S::Bits, 16, 20},
             {20, 20, S::Bits, 21, 25},
             {38, 7, S::ControlLine, 1, 0},
+            {23, 6, S::Bits, 1, 1},  // only the RegWrite bit of the WB word
         },
         // use codes: element, port, kinds (17 all register-format, 20 all but NOP)
         {
@@ -250,6 +251,9 @@ const LayoutTable& ForwardingLayoutTable() {
             {38, 7, 20, 20, {}},
             {39, 4, 20, 0, {{59, 23}}},
             {39, 7, 20, 1, {}},
+            // Forwarding only from stages whose instruction writes a register.
+            {21, 15, 23, 6, {{219, 155}, {219, 6}, {159, 6}}},
+            {22, 8, 23, 7, {{242, 133}, {242, 5}, {150, 5}}},
         },
     };
     // clang-format on

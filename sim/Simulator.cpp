@@ -1,0 +1,270 @@
+#include "sim/Simulator.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "model/Combinational.h"
+#include "sim/HitBox.h"
+
+namespace tandrel {
+
+namespace {
+
+constexpr int kPipelinedPasses = 6;
+constexpr std::uint64_t kWordBytes = 4;
+// The branch gate's output port: 1 in a pass where a taken branch squashes
+// the instruction just fetched.
+constexpr int kBranchTaken = AndGate::kOutput;
+
+std::string Narrow(const std::wstring& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (wchar_t c : text) out.push_back(c >= 0 && c < 128 ? static_cast<char>(c) : '?');
+    return out;
+}
+
+std::filesystem::path PathOf(const std::wstring& fileName) {
+    return std::filesystem::path(fileName);
+}
+
+}  // namespace
+
+Simulator::Simulator()
+    : lexer(std::make_unique<Lexer>()), parser(std::make_unique<Parser>(*lexer)) {}
+
+void Simulator::SelectLayout(Layout newLayout) {
+    datapath = BuiltLayout{};  // the old elements go first
+    layout = newLayout;
+    colourRotation = 0;
+    datapath = BuildLayout(layout);
+    if (programValid) LoadInstructionMemory();
+
+    stageInstruction.fill(InstructionKind::None);
+    fetchAddress.fill(0);
+    const std::uint64_t address = PcValue();
+    stageInstruction[0] = parser->GetInstructionKind(address);
+    fetchAddress[0] = address;
+    fetchSlot = 0;
+
+    if (layout != Layout::Simple) {
+        for (auto& element : datapath.elements) {
+            element->SetActive(true);
+            element->LatchActive();
+        }
+    }
+}
+
+void Simulator::RunPass() {
+    auto& elements = datapath.elements;
+    for (auto& element : elements)
+        if (!element->IsNode()) element->Evaluate();
+    for (auto& element : elements) element->PullInputs();
+    bool pcReady = false;
+    for (auto& element : elements) {
+        if (element->IsNode()) continue;
+        element->LatchActive();
+        if (element.get() == datapath.pc && element->InputsReady()) pcReady = true;
+    }
+
+    if (layout == Layout::Simple) {
+        // The PC's next address has arrived: clear the drawing so the next
+        // pass starts the next instruction from the PC.
+        if (!pcReady) return;
+        for (auto& element : elements) {
+            if (element->IsNode()) {
+                element->SetActive(false);
+            } else if (element.get() == datapath.pc) {
+                element->brightness = 1.0f;
+            } else {
+                element->SetActive(false);
+                element->LatchActive();
+            }
+        }
+        return;
+    }
+
+    if (datapath.branchGate->Port(kBranchTaken).value == 1) datapath.ifid->Clock();
+    for (auto& element : elements) {
+        if (!element->IsNode()) element->SetActive(true);
+        element->brightness = 1.0f;
+    }
+}
+
+void Simulator::Step() {
+    if (datapath.elements.empty()) return;
+    const int passes = layout == Layout::Simple ? 1 : kPipelinedPasses;
+    for (int pass = 0; pass < passes; ++pass) RunPass();
+
+    const std::uint64_t address = PcValue();
+    for (int stage = kStages - 1; stage > 0; --stage)
+        stageInstruction[stage] = stageInstruction[stage - 1];
+    stageInstruction[0] = parser->GetInstructionKind(address);
+    fetchSlot = (fetchSlot + 1) % kStages;
+    fetchAddress[fetchSlot] = address;
+    if (layout != Layout::Simple) AdvanceColours();
+}
+
+void Simulator::AdvanceColours() {
+    colourRotation = (colourRotation + 4) % kStages;
+    if (highlightStage != kNoHighlight) {
+        ++highlightStage;
+        if (highlightStage == kStages) highlightStage = kNoHighlight;
+    }
+}
+
+bool Simulator::LoadFile(const std::wstring& fileName) {
+    std::error_code error;
+    const bool regular = std::filesystem::is_regular_file(PathOf(fileName), error);
+    auto newLexer = std::make_unique<Lexer>(fileName);
+    if (!regular || !std::ifstream(PathOf(fileName)).is_open()) return false;
+
+    parser.reset();
+    lexer = std::move(newLexer);
+    parser = std::make_unique<Parser>(*lexer);
+    programValid = parser->LoadText();
+    LoadInstructionMemory();
+    return true;
+}
+
+bool Simulator::ParseProgram(const std::wstring& editorText) {
+    std::wstring text;
+    if (!editorText.empty()) {
+        static const std::wstring kDataWord = L"Data";
+        text = editorText;
+        for (auto at = text.find(kDataWord); at != std::wstring::npos;
+             at = text.find(kDataWord, at))
+            text.erase(at, kDataWord.size());
+        text += L"\nDATA:\n";
+        for (std::uint64_t index = 0; index < kDataWords; ++index) {
+            const std::uint64_t word =
+                datapath.dataMemory != nullptr ? datapath.dataMemory->Read(index) : 0;
+            text += std::to_wstring(word) + L", ";
+        }
+    }
+    programValid = parser->Parse(text);
+    return programValid;
+}
+
+bool Simulator::SaveProgram(const std::wstring& fileName) const {
+    if (fileName.empty()) return false;
+    const std::filesystem::path target = PathOf(fileName);
+    std::error_code error;
+    if (std::filesystem::is_directory(target, error)) return false;
+    std::filesystem::path temporary = target;
+    temporary += ".saving";
+
+    std::string contents;
+    std::wstring text;
+    bool faulty = false;
+    for (std::uint64_t address = 0; address < kInstructionCount * kWordBytes;
+         address += kWordBytes) {
+        parser->GetProgramLine(address, text, faulty);
+        contents += Narrow(text);
+    }
+    contents += "Data:\n";
+    for (std::uint64_t index = 0; index < kDataWords; ++index) {
+        parser->FormatData(index, text);
+        contents += Narrow(text);
+        if (index % 16 == 15) contents += "\n";
+    }
+
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        if (!out) return false;
+        out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
+        out.flush();
+        if (!out) {
+            out.close();
+            std::filesystem::remove(temporary, error);
+            return false;
+        }
+    }
+    std::filesystem::rename(temporary, target, error);
+    if (error) {
+        std::filesystem::remove(temporary, error);
+        return false;
+    }
+    return true;
+}
+
+void Simulator::LoadInstructionMemory() {
+    if (datapath.instructionMemory == nullptr) return;
+    for (std::uint64_t address = 0; address < kInstructionCount * kWordBytes; address += kWordBytes)
+        datapath.instructionMemory->storage[address] = parser->GetInstruction(address);
+}
+
+void Simulator::LoadInitialData() {
+    if (datapath.dataMemory == nullptr) return;
+    for (std::uint64_t index = 0; index < kDataWords; ++index)
+        datapath.dataMemory->storage[index] = parser->GetData(index);
+}
+
+std::uint64_t Simulator::PcValue() const {
+    return datapath.pc != nullptr ? datapath.pc->Out(PC::kOutput).value : 0;
+}
+
+Component* Simulator::ElementAt(double px, double py) const {
+    for (const auto& element : datapath.elements) {
+        const int left = static_cast<int>(element->x);
+        const int bottom = static_cast<int>(element->y);
+        if (left < px && px < left + element->Width() && bottom < py &&
+            py < bottom + element->Height())
+            return element.get();
+    }
+    return nullptr;
+}
+
+Link* Simulator::PortAt(double px, double py) const {
+    for (const auto& element : datapath.elements) {
+        if (element->IsNode()) continue;
+        for (const auto& link : element->ports) {
+            if (link->isOutput && !link->IsConnected()) continue;
+            if (PortHitBox(*link).Contains(px, py)) return link.get();
+        }
+    }
+    return nullptr;
+}
+
+int Simulator::StageColourIndex(int stage) const {
+    return (10 - colourRotation - stage) % kStages;
+}
+
+int Simulator::InstructionRowColour(std::uint64_t address) const {
+    if (layout == Layout::Simple) return address == PcValue() ? 0 : kWhiteRow;
+    for (int slot = 0; slot < kStages; ++slot)
+        if (fetchAddress[slot] == address) return slot;
+    return kWhiteRow;
+}
+
+void Simulator::HighlightInstruction(std::uint64_t address, bool on) {
+    highlightStage = kNoHighlight;
+    if (!on) return;
+    for (int slot = 0; slot < kStages; ++slot)
+        if (fetchAddress[slot] == address) highlightStage = (10 - colourRotation - slot) % kStages;
+}
+
+std::wstring Simulator::InstructionFields(std::uint64_t address, NumberFormat format) {
+    const std::uint64_t word =
+        datapath.instructionMemory != nullptr ? datapath.instructionMemory->Read(address) : 0;
+    const InstructionKind kind = parser->GetInstructionKind(address);
+    auto field = [&](int low, int bits, bool is16Bit) {
+        return FormatNumber((word >> low) & ((std::uint64_t{1} << bits) - 1), false, is16Bit,
+                            format) +
+               L", ";
+    };
+    std::wstring text = field(26, 6, false);  // opcode
+    const int k = static_cast<int>(kind);
+    if (k >= static_cast<int>(InstructionKind::LW) && k <= static_cast<int>(InstructionKind::BEQ)) {
+        text += field(21, 5, false) + field(16, 5, false) + field(0, 16, true);
+    } else if (k >= static_cast<int>(InstructionKind::ADD) &&
+               k <= static_cast<int>(InstructionKind::OR)) {
+        text +=
+            field(21, 5, false) + field(16, 5, false) + field(11, 5, false) + field(0, 11, false);
+    }
+    text.erase(text.size() - 2);
+    return text;
+}
+
+}  // namespace tandrel

@@ -1,0 +1,125 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "format/NumberFormat.h"
+#include "model/Component.h"
+#include "model/Pipeline.h"
+#include "model/State.h"
+#include "program/Lexer.h"
+#include "program/Parser.h"
+#include "sim/LayoutBuilder.h"
+
+namespace tandrel {
+
+// Owns the datapath of the selected layout and clocks it; also holds the
+// parsed program and tells which instruction occupies which pipeline stage.
+class Simulator {
+  public:
+    static constexpr int kInstructionCount = 128;
+    static constexpr int kDataWords = 512;
+    static constexpr int kStages = 5;
+    // InstructionRowColour's answer for a row no stage colour applies to.
+    static constexpr int kWhiteRow = -1;
+    static constexpr int kNoHighlight = -1;
+
+    Simulator();
+
+    // Rebuilds the datapath of a layout: registers and data memory start
+    // empty, the instruction memory is refilled from the last good parse.
+    void SelectLayout(Layout layout);
+    void Reset() { SelectLayout(layout); }
+
+    // One press of Step: one evaluation pass on the single-cycle datapath,
+    // six (one clock cycle) on the pipelined ones.
+    void Step();
+
+    // Reads a definition file as the new program text. A file that cannot be
+    // opened changes nothing and gives false; the caller then keeps its
+    // program and tells the user.
+    bool LoadFile(const std::wstring& fileName);
+
+    // Parses the editor's text together with the current data memory as the
+    // initial data. An empty text parses what LoadFile read.
+    bool ParseProgram(const std::wstring& editorText);
+
+    // Writes the program lines and initial data as a definition file. The
+    // file is written beside its destination and renamed into place, so a
+    // failed save (full disk, read-only folder) leaves any old file intact;
+    // false on failure or for an empty name.
+    bool SaveProgram(const std::wstring& fileName) const;
+
+    void LoadInstructionMemory();
+    void ReloadInstructionMemory() {
+        if (programValid) LoadInstructionMemory();
+    }
+    // Copies the parsed initial data into the data memory, as the editor's
+    // data grid does after a load.
+    void LoadInitialData();
+
+    std::uint64_t PcValue() const;
+
+    Component* ElementAt(double px, double py) const;
+    Link* PortAt(double px, double py) const;
+
+    // Stage-colour index (0 for stage1colour ... 4 for stage5colour) of an
+    // instruction-list row, or kWhiteRow.
+    int InstructionRowColour(std::uint64_t address) const;
+    void HighlightInstruction(std::uint64_t address, bool on);
+    // The fields of the word at an address, chosen by its instruction kind.
+    std::wstring InstructionFields(std::uint64_t address, NumberFormat format);
+
+    // Colour index (0..4) an element of a stage is drawn in.
+    int StageColourIndex(int stage) const;
+
+    // The parser's results, forwarded for the main window.
+    void GetProgramLine(std::uint64_t address, std::wstring& text, bool& error) const {
+        parser->GetProgramLine(address, text, error);
+    }
+    std::uint64_t GetData(std::uint64_t index) const { return parser->GetData(index); }
+    void SetData(std::uint64_t index, std::uint64_t value) { parser->SetData(index, value); }
+    void GetErrorMessage(int sequence, std::wstring& text) const {
+        parser->GetErrorMessage(sequence, text);
+    }
+    int ErrorCount() const { return parser->ErrorCount(); }
+    InstructionKind GetInstructionKind(std::uint64_t address) const {
+        return parser->GetInstructionKind(address);
+    }
+    const Parser& GetParser() const { return *parser; }
+
+    Layout CurrentLayout() const { return layout; }
+    bool ProgramValid() const { return programValid; }
+    const std::vector<std::unique_ptr<Component>>& Elements() const { return datapath.elements; }
+    InstructionMemory* GetInstructionMemory() const { return datapath.instructionMemory; }
+    Registers* GetRegisters() const { return datapath.registers; }
+    DataMemory* GetDataMemory() const { return datapath.dataMemory; }
+    const BuiltLayout& Datapath() const { return datapath; }
+
+    // The instruction kind in each stage (IF ... WB) and the addresses of
+    // the last five fetches, newest at fetchSlot.
+    std::array<InstructionKind, kStages> stageInstruction{};
+    std::array<std::uint64_t, kStages> fetchAddress{};
+    int fetchSlot = 0;
+
+    // Turns an element's stage into a stage colour, so each instruction keeps
+    // one colour from fetch to write-back.
+    int colourRotation = 0;
+    // Stage of the instruction chosen in the instruction list, or kNoHighlight.
+    int highlightStage = 0;
+
+  private:
+    void RunPass();
+    void AdvanceColours();
+
+    BuiltLayout datapath;
+    Layout layout = Layout::Simple;
+    std::unique_ptr<Lexer> lexer;
+    std::unique_ptr<Parser> parser;
+    bool programValid = false;
+};
+
+}  // namespace tandrel
