@@ -42,7 +42,7 @@ void Simulator::SelectLayout(Layout newLayout) {
     if (programValid) LoadInstructionMemory();
 
     stageInstruction.fill(InstructionKind::None);
-    fetchAddress.fill(0);
+    fetchAddress.fill(kNoFetch);
     const std::uint64_t address = PcValue();
     stageInstruction[0] = parser->GetInstructionKind(address);
     fetchAddress[0] = address;

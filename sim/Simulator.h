@@ -26,6 +26,9 @@ class Simulator {
     // InstructionRowColour's answer for a row no stage colour applies to.
     static constexpr int kWhiteRow = -1;
     static constexpr int kNoHighlight = -1;
+    // A fetch-ring slot no step has filled yet; it matches no address, so the
+    // first instruction is not taken to be in every stage at once.
+    static constexpr std::uint64_t kNoFetch = ~std::uint64_t{0};
 
     Simulator();
 

@@ -1,0 +1,75 @@
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "sim/Simulator.h"
+
+namespace tandrel {
+namespace {
+
+// A full instruction memory: 128 instructions with every kind present and
+// enough distance between producers and consumers for the pipeline.
+std::wstring FullProgram() {
+    static const wchar_t* const kBody[] = {
+        L"addi $1, $0, 7\n",
+        L"addi $2, $0, 12\n",
+        L"lw $3, 4($0)\n",
+        L"sw $1, 8($0)\n",
+        L"add $4, $1, $2\n",
+        L"sub $5, $2, $1\n",
+        L"slt $6, $1, $2\n",
+        L"and $7, $1, $2\n",
+        L"or $8, $1, $2\n",
+        L"beq $0, $1, 3\n",
+        L"nop\n",
+    };
+    std::wstring text;
+    for (int i = 0; i < Simulator::kInstructionCount; ++i) text += kBody[i % 11];
+    return text;
+}
+
+Simulator& Prepared(Layout layout) {
+    static Simulator sim;
+    static bool parsed = false;
+    if (!parsed) {
+        sim.SelectLayout(Layout::Simple);
+        sim.ParseProgram(FullProgram());
+        parsed = true;
+    }
+    sim.SelectLayout(layout);
+    return sim;
+}
+
+void BM_Step(benchmark::State& state) {
+    Simulator& sim = Prepared(static_cast<Layout>(state.range(0)));
+    for (auto _ : state) sim.Step();
+}
+BENCHMARK(BM_Step)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
+
+void BM_SelectLayout(benchmark::State& state) {
+    Simulator& sim = Prepared(Layout::Simple);
+    const auto layout = static_cast<Layout>(state.range(0));
+    for (auto _ : state) sim.SelectLayout(layout);
+}
+BENCHMARK(BM_SelectLayout)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
+
+// Runs the whole 128-instruction program: every instruction through write-back.
+void BM_WholeProgram(benchmark::State& state) {
+    const auto layout = static_cast<Layout>(state.range(0));
+    Simulator& sim = Prepared(layout);
+    // Simple: 7 steps per instruction; pipelined: one per instruction plus the
+    // four it takes to drain.
+    const int steps = layout == Layout::Simple ? 7 * Simulator::kInstructionCount
+                                               : Simulator::kInstructionCount + 4;
+    for (auto _ : state) {
+        sim.Reset();
+        for (int i = 0; i < steps; ++i) sim.Step();
+        benchmark::DoNotOptimize(sim.PcValue());
+    }
+}
+BENCHMARK(BM_WholeProgram)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace tandrel
+
+BENCHMARK_MAIN();

@@ -1,0 +1,171 @@
+#include <gtest/gtest.h>
+
+#include "model/Combinational.h"
+#include "sim/HitBox.h"
+#include "sim/Simulator.h"
+
+namespace tandrel {
+namespace {
+
+// A simulator on a layout with a parsed program, reset as the Parse button does.
+std::unique_ptr<Simulator> Loaded(Layout layout, const std::wstring& program) {
+    auto sim = std::make_unique<Simulator>();
+    sim->SelectLayout(layout);
+    EXPECT_TRUE(sim->ParseProgram(program));
+    sim->Reset();
+    sim->LoadInitialData();
+    return sim;
+}
+
+int ActiveCount(const Simulator& sim) {
+    int active = 0;
+    for (const auto& element : sim.Elements())
+        if (!element->IsNode() && element->IsActive()) ++active;
+    return active;
+}
+
+TEST(SimpleStepping, ActivitySpreadsOneLevelPerStepAndClearsWhenThePcIsReady) {
+    auto sim = Loaded(Layout::Simple, L"addi $1, $0, 5\naddi $2, $0, 6\n");
+    const Component* pc = sim->Datapath().pc;
+    EXPECT_EQ(ActiveCount(*sim), 1);
+    EXPECT_TRUE(pc->IsActive());
+
+    // An instruction takes seven steps; in the first six the highlighted
+    // part of the datapath only grows.
+    int previous = 1;
+    for (int step = 1; step < 7; ++step) {
+        sim->Step();
+        const int now = ActiveCount(*sim);
+        EXPECT_GT(now, previous) << "step " << step;
+        previous = now;
+        EXPECT_EQ(sim->PcValue(), 0u);
+    }
+    EXPECT_TRUE(pc->In(PC::kInput).IsReady());
+    // The seventh moves the PC on and clears everything but the PC.
+    sim->Step();
+    EXPECT_EQ(sim->PcValue(), 4u);
+    EXPECT_EQ(ActiveCount(*sim), 1);
+    EXPECT_TRUE(pc->IsActive());
+    EXPECT_EQ(pc->brightness, 1.0f);
+    EXPECT_EQ(sim->GetRegisters()->Read(1), 5u);
+}
+
+TEST(SimpleStepping, InstructionRowColourFollowsThePc) {
+    auto sim = Loaded(Layout::Simple, L"nop\nnop\n");
+    EXPECT_EQ(sim->InstructionRowColour(0), 0);
+    EXPECT_EQ(sim->InstructionRowColour(4), Simulator::kWhiteRow);
+    for (int i = 0; i < 7; ++i) sim->Step();  // one whole instruction
+    EXPECT_EQ(sim->PcValue(), 4u);
+    EXPECT_EQ(sim->InstructionRowColour(4), 0);
+    EXPECT_EQ(sim->InstructionRowColour(0), Simulator::kWhiteRow);
+}
+
+TEST(PipelinedStepping, StagesShiftAndColoursComeRoundAfterFiveSteps) {
+    auto sim = Loaded(Layout::Pipelined, L"lw $1, 0($0)\nsw $1, 4($0)\nadd $2, $1, $1\nnop\n");
+    EXPECT_EQ(sim->stageInstruction[0], InstructionKind::LW);
+    const int rotation = sim->colourRotation;
+    const int slot = sim->fetchSlot;
+
+    sim->Step();
+    EXPECT_EQ(sim->PcValue(), 4u);
+    EXPECT_EQ(sim->stageInstruction[0], InstructionKind::SW);
+    EXPECT_EQ(sim->stageInstruction[1], InstructionKind::LW);
+    sim->Step();
+    sim->Step();
+    EXPECT_EQ(sim->stageInstruction[0], InstructionKind::NOP);
+    EXPECT_EQ(sim->stageInstruction[1], InstructionKind::ADD);
+    EXPECT_EQ(sim->stageInstruction[3], InstructionKind::LW);
+    sim->Step();
+    sim->Step();
+    EXPECT_EQ(sim->stageInstruction[0], InstructionKind::None);  // past the program
+    EXPECT_EQ(sim->colourRotation, rotation);
+    EXPECT_EQ(sim->fetchSlot, slot);
+    // Every element stays active on the pipelined datapaths.
+    for (const auto& element : sim->Elements()) EXPECT_TRUE(element->IsActive());
+}
+
+TEST(PipelinedStepping, AnInstructionKeepsItsColourFromFetchToWriteBack) {
+    auto sim = Loaded(Layout::Forwarding, L"nop\nnop\nnop\nnop\nnop\nnop\n");
+    // The row colour of the instruction at 0 is the colour of the stage it is in.
+    for (int stage = 0; stage < Simulator::kStages; ++stage) {
+        const int row = sim->InstructionRowColour(0);
+        EXPECT_EQ(row, sim->StageColourIndex(stage)) << "stage " << stage;
+        sim->Step();
+    }
+}
+
+TEST(PipelinedStepping, HighlightFollowsTheChosenInstructionUntilItLeaves) {
+    auto sim = Loaded(Layout::Pipelined, L"nop\nnop\nnop\nnop\nnop\nnop\nnop\n");
+    sim->Step();
+    sim->Step();
+    sim->HighlightInstruction(0, true);
+    EXPECT_EQ(sim->highlightStage, 2);
+    sim->HighlightInstruction(400, true);  // never fetched
+    EXPECT_EQ(sim->highlightStage, Simulator::kNoHighlight);
+    sim->HighlightInstruction(0, true);
+    sim->Step();
+    sim->Step();
+    EXPECT_EQ(sim->highlightStage, 4);
+    sim->Step();
+    EXPECT_EQ(sim->highlightStage, Simulator::kNoHighlight);
+    sim->HighlightInstruction(8, false);
+    EXPECT_EQ(sim->highlightStage, Simulator::kNoHighlight);
+}
+
+TEST(PipelinedStepping, TakenBranchSquashesTheFetchedInstructionInThatPass) {
+    auto sim = Loaded(Layout::Pipelined, L"beq $0, $0, 5\nnop\nnop\nnop\nnop\n");
+    bool flushed = false;
+    for (int step = 0; step < 6 && !flushed; ++step) {
+        sim->Step();
+        flushed = sim->Datapath().branchGate->Out(AndGate::kOutput).value == 1;
+    }
+    ASSERT_TRUE(flushed);
+    for (const auto& link : sim->Datapath().ifid->ports) {
+        if (link->isOutput) {
+            EXPECT_EQ(link->value, 0u);
+        }
+    }
+}
+
+TEST(InstructionFields, ShowsTheFieldsOfEachFormat) {
+    auto sim = Loaded(Layout::Simple, L"add $3, $1, $2\naddi $1, $0, -1\nnop\nsw $8, -4($9)\n");
+    EXPECT_EQ(sim->InstructionFields(0, NumberFormat::Decimal), L"0, 1, 2, 3, 32");
+    EXPECT_EQ(sim->InstructionFields(4, NumberFormat::Decimal), L"8, 0, 1, -1");
+    EXPECT_EQ(sim->InstructionFields(8, NumberFormat::Decimal), L"0");
+    EXPECT_EQ(sim->InstructionFields(12, NumberFormat::Hexadecimal), L"2B, 9, 8, -4");
+    EXPECT_EQ(sim->InstructionFields(400, NumberFormat::Decimal), L"0");  // no instruction
+}
+
+TEST(Picking, ElementAtAndPortAtUseStrictBoxes) {
+    Simulator sim;
+    sim.SelectLayout(Layout::Simple);
+    const Component* pc = sim.Datapath().pc;  // at (6, 67), 5 x 8
+    EXPECT_EQ(sim.ElementAt(8, 70), pc);
+    EXPECT_EQ(sim.ElementAt(6, 70), nullptr);  // on the edge
+    EXPECT_EQ(sim.ElementAt(11, 70), nullptr);
+    EXPECT_EQ(sim.ElementAt(17, 72), nullptr);  // a junction is never picked
+
+    // The PC's output sits at (11, 71); its hit box reaches 4 to the right.
+    const Link& output = pc->Port(PC::kOutput);
+    const HitBox box = PortHitBox(output);
+    EXPECT_EQ(box.left, 11);
+    EXPECT_EQ(box.right, 15);
+    EXPECT_EQ(sim.PortAt(13, 71.5), &output);
+    EXPECT_EQ(sim.PortAt(13, 73), nullptr);
+}
+
+TEST(Rebuilding, RepeatedLayoutChangesKeepNoStaleElements) {
+    Simulator sim;
+    ASSERT_TRUE(sim.ParseProgram(L"addi $1, $0, 1\n"));
+    for (int round = 0; round < 30; ++round) {
+        sim.SelectLayout(static_cast<Layout>(round % 3));
+        EXPECT_EQ(sim.GetInstructionMemory()->Read(0), 0x20010001u);
+    }
+    sim.SelectLayout(static_cast<Layout>(5));  // not a layout: nothing to drive
+    EXPECT_TRUE(sim.Elements().empty());
+    sim.Step();
+    EXPECT_EQ(sim.PcValue(), 0u);
+}
+
+}  // namespace
+}  // namespace tandrel
