@@ -140,7 +140,9 @@ const Component* Node::Driver() const {
 
 std::uint64_t Node::NodeValue() const {
     const InputLink* input = FirstConnectedInput();
-    return input ? input->source->GetValue() : 0;
+    // A junction fed by itself has no value of its own to pass on.
+    if (input == nullptr || input->source->owner == this) return 0;
+    return input->source->GetValue();
 }
 
 bool Node::IsActive() const {

@@ -13,7 +13,7 @@ class MuxBase : public Component {
 // Two-way multiplexer: Input1 (0), Input2 (1), Control (2) -> Output (3).
 class Mux : public MuxBase {
   public:
-    enum Port { kInput1 = 0, kInput2 = 1, kControl = 2, kOutput = 3 };
+    enum Ports { kInput1 = 0, kInput2 = 1, kControl = 2, kOutput = 3 };
     Mux(std::wstring name, Box box, bool isPcPath);
     void Evaluate() override;
 };
@@ -22,7 +22,7 @@ class Mux : public MuxBase {
 // Input1..3 (0..2), Control (3) -> Output (4).
 class Mux3 : public MuxBase {
   public:
-    enum Port { kInput1 = 0, kInput2 = 1, kInput3 = 2, kControl = 3, kOutput = 4 };
+    enum Ports { kInput1 = 0, kInput2 = 1, kInput3 = 2, kControl = 3, kOutput = 4 };
     Mux3(std::wstring name, Box box);
     void Evaluate() override;
 };
@@ -39,7 +39,7 @@ constexpr std::uint64_t kSlt = 7;
 // The main ALU and the two adders (whose Control is the constant kAdd).
 class ALU : public Component {
   public:
-    enum Port { kInput1 = 0, kInput2 = 1, kControl = 2, kResult = 3, kZero = 4 };
+    enum Ports { kInput1 = 0, kInput2 = 1, kControl = 2, kResult = 3, kZero = 4 };
     ALU(std::wstring name, Box box, bool isPcPath);
     void Evaluate() override;
 };
@@ -47,7 +47,7 @@ class ALU : public Component {
 // Takes the branch decision: Branch AND Zero.
 class AndGate : public Component {
   public:
-    enum Port { kInput1 = 0, kInput2 = 1, kOutput = 2 };
+    enum Ports { kInput1 = 0, kInput2 = 1, kOutput = 2 };
     AndGate(std::wstring name, Box box, bool isPcPath);
     void Evaluate() override;
 };
@@ -60,14 +60,14 @@ class Control : public Component {
 
 class SignExtend : public Control {
   public:
-    enum Port { kInput = 0, kOutput = 1 };
+    enum Ports { kInput = 0, kOutput = 1 };
     SignExtend(std::wstring name, Box box);
     void Evaluate() override;
 };
 
 class ShiftLeft2 : public Control {
   public:
-    enum Port { kInput = 0, kOutput = 1 };
+    enum Ports { kInput = 0, kOutput = 1 };
     ShiftLeft2(std::wstring name, Box box, bool isPcPath);
     void Evaluate() override;
 };
@@ -77,7 +77,7 @@ class ShiftLeft2 : public Control {
 class Node : public Component {
   public:
     // One input and one output per edge.
-    enum Port {
+    enum Ports {
         kInLeft = 0,
         kInTop = 1,
         kInBottom = 2,

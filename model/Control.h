@@ -41,7 +41,7 @@ constexpr std::uint64_t kWbMemToReg = 1, kWbRegWrite = 2;
 // Single-cycle main control: one output per control signal.
 class MainControl : public Control {
   public:
-    enum Port {
+    enum Ports {
         kInput = 0,
         kBranch = 1,
         kMemToReg = 2,
@@ -59,7 +59,7 @@ class MainControl : public Control {
 // Pipelined main control: the same signals packed into WB, MEM and EX words.
 class MainControlPipelined : public Control {
   public:
-    enum Port { kInput = 0, kWB = 1, kMEM = 2, kEX = 3 };
+    enum Ports { kInput = 0, kWB = 1, kMEM = 2, kEX = 3 };
     MainControlPipelined(std::wstring name, Box box, int layout);
     void Evaluate() override;
 };
@@ -67,7 +67,7 @@ class MainControlPipelined : public Control {
 // Turns ALUOp and the function field into the ALU's control code.
 class ALUControl : public Control {
   public:
-    enum Port { kALUOp = 0, kFunction = 1, kOutput = 2 };
+    enum Ports { kALUOp = 0, kFunction = 1, kOutput = 2 };
     ALUControl(std::wstring name, Box box);
     void Evaluate() override;
 };

@@ -28,7 +28,7 @@ class PipelineRegister : public Component {
 
 class IFIDReg : public PipelineRegister {
   public:
-    enum Port { kInstructionIn = 0, kPcIn = 1, kInstructionOut = 2, kPcOut = 3 };
+    enum Ports { kInstructionIn = 0, kPcIn = 1, kInstructionOut = 2, kPcOut = 3 };
     IFIDReg(std::wstring name, Box box, int layout);
 
   protected:
@@ -37,7 +37,7 @@ class IFIDReg : public PipelineRegister {
 
 class IDEXReg : public PipelineRegister {
   public:
-    enum Port {
+    enum Ports {
         kRdIn = 0,
         kRtIn = 1,
         kImmediateIn = 2,
@@ -71,7 +71,7 @@ class IDEXReg : public PipelineRegister {
 
 class EXMEMReg : public PipelineRegister {
   public:
-    enum Port {
+    enum Ports {
         kWriteRegIn = 0,
         kStoreDataIn = 1,
         kZeroIn = 2,
@@ -97,7 +97,7 @@ class EXMEMReg : public PipelineRegister {
 
 class MEMWBReg : public PipelineRegister {
   public:
-    enum Port {
+    enum Ports {
         kWriteRegIn = 0,
         kReadDataIn = 1,
         kResultIn = 2,
@@ -124,7 +124,7 @@ constexpr std::uint64_t kExMem = 2;         // the previous instruction's ALU re
 // Tells the operand multiplexers where the ALU operands come from.
 class Forwarding : public Component {
   public:
-    enum Port {
+    enum Ports {
         kReadReg2 = 0,
         kReadReg1 = 1,
         kMemWbWriteReg = 2,

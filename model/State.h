@@ -11,7 +11,7 @@ namespace tandrel {
 // and drives its output at fixed passes of the clock cycle.
 class PC : public Component {
   public:
-    enum Port { kInput = 0, kOutput = 1 };
+    enum Ports { kInput = 0, kOutput = 1 };
     PC(std::wstring name, Box box, int layout);
     void Evaluate() override;
     void Clock() override { counter = period; }
@@ -37,7 +37,7 @@ class Memory : public Component {
 
 class InstructionMemory : public Memory {
   public:
-    enum Port { kAddress = 0, kInstruction = 1 };
+    enum Ports { kAddress = 0, kInstruction = 1 };
     InstructionMemory(std::wstring name, Box box);
     void Evaluate() override;
 
@@ -50,7 +50,7 @@ class InstructionMemory : public Memory {
 // pipelined layouts from the third pass with RegWrite asserted on.
 class Registers : public Memory {
   public:
-    enum Port {
+    enum Ports {
         kRegWrite = 0,
         kWriteData = 1,
         kReadReg1 = 2,
@@ -70,7 +70,7 @@ class Registers : public Memory {
 
 class DataMemory : public Memory {
   public:
-    enum Port { kMemWrite = 0, kMemRead = 1, kAddress = 2, kWriteData = 3, kReadData = 4 };
+    enum Ports { kMemWrite = 0, kMemRead = 1, kAddress = 2, kWriteData = 3, kReadData = 4 };
     DataMemory(std::wstring name, Box box, int layout);
     void Evaluate() override;
     void Clock() override;

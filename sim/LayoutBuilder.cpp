@@ -115,6 +115,7 @@ class Builder {
             for (int code : row.codes) PortOf(row.element, row.port).SetUsed(code, true);
         for (const WireRow& row : table_.wires) Wire(row);
         CheckRoles();
+        CheckJunctionChains();
         built_.pc->SetActive(true);
         built_.pc->LatchActive();
         return std::move(built_);
@@ -175,6 +176,26 @@ class Builder {
         for (const auto& [px, py] : row.route)
             ElementOf(row.toElement).AddRoutePoint(row.inPort, px, py);
         ElementOf(row.fromElement).Connect(row.outPort, ElementOf(row.toElement), row.inPort);
+    }
+
+    // Every chain of junctions must lead back to a real element: a loop of
+    // junctions would have no value and no activity of its own.
+    void CheckJunctionChains() const {
+        const size_t limit = built_.elements.size();
+        for (const auto& element : built_.elements) {
+            const Component* at = element.get();
+            size_t hops = 0;
+            while (at != nullptr && at->IsNode()) {
+                const Component* next = nullptr;
+                for (const auto& link : at->ports) {
+                    if (link->isOutput || !link->IsConnected()) continue;
+                    next = static_cast<const InputLink&>(*link).source->owner;
+                    break;
+                }
+                at = next;
+                if (++hops > limit) throw LayoutError("a loop of junctions drives itself");
+            }
+        }
     }
 
     void CheckRoles() const {

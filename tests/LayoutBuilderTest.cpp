@@ -145,6 +145,12 @@ TEST(LayoutBuilder, RejectsTablesThatCannotBeWired) {
         broken([](LayoutTable& t) { t.elements[3].role = Role::Registers; }),
         broken([](LayoutTable& t) { t.elements[4].role = Role::Pc; }),
     };
+    LayoutTable loop = SmallTable();
+    loop.elements.push_back({ElementClass::Node, L"", false, 1, 1, 2, 2, 0, Role::None});
+    loop.elements.push_back({ElementClass::Node, L"", false, 2, 2, 2, 2, 0, Role::None});
+    loop.wires.push_back({6, Node::kOutRight, 7, Node::kInLeft, {}});
+    loop.wires.push_back({7, Node::kOutRight, 6, Node::kInLeft, {}});
+    EXPECT_THROW(BuildLayout(loop, Layout::Simple), LayoutError);
     for (size_t i = 0; i < bad.size(); ++i)
         EXPECT_THROW(BuildLayout(bad[i], Layout::Simple), LayoutError) << "bad table " << i;
     // A pipelined layout without its pipeline registers is no pipeline.
