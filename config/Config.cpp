@@ -1,0 +1,257 @@
+#include "config/Config.h"
+
+#include <array>
+#include <cctype>
+#include <fstream>
+
+namespace tandrel {
+
+namespace {
+
+constexpr std::array<const char*, option::kLast + 1> kKeys{
+    "",
+    "componentcolour",
+    "piperegcolour",
+    "stage1colour",
+    "stage2colour",
+    "stage3colour",
+    "stage4colour",
+    "stage5colour",
+    "textcolour",
+    "fadecolour",
+    "bordercolour",
+    "inactivelinkcolour",
+    "backgroundcolour",
+    "showleftpanel",
+    "showinstructionsinfields",
+    "showsimplelayout",
+    "showpipelinelayout",
+    "showforwardinglayout",
+    "showcontrollines",
+    "showpclines",
+    "showpopups",
+    "highlightsingleinstruction",
+    "showbolddatalines",
+    "binaryformat",
+    "decimalformat",
+    "hexadecimalformat",
+    "simulatorsashpos",
+    "editorsashpos",
+};
+
+bool IsColourOption(int index) {
+    return index >= option::kComponentColour && index <= option::kBackgroundColour;
+}
+bool IsIntegerOption(int index) {
+    return index == option::kSimulatorSashPos || index == option::kEditorSashPos;
+}
+
+int IndexOfKey(const std::string& key) {
+    for (int index = 1; index <= option::kLast; ++index)
+        if (key == kKeys[static_cast<size_t>(index)]) return index;
+    return 0;
+}
+
+enum class Token { End, Number, Name, Colon, Comma, Semicolon, Other };
+
+// Reads the file one character at a time; names are case-insensitive and
+// numbers wrap as unsigned 32-bit values.
+class Tokenizer {
+  public:
+    explicit Tokenizer(std::istream& in) : in_(in) {}
+
+    Token Next() {
+        int c = in_.peek();
+        while (c != EOF && std::isspace(c)) {
+            in_.get();
+            c = in_.peek();
+        }
+        if (c == EOF) return Token::End;
+        if (std::isdigit(c)) {
+            number = 0;
+            while (c != EOF && std::isdigit(c)) {
+                number = number * 10u + static_cast<std::uint32_t>(c - '0');
+                in_.get();
+                c = in_.peek();
+            }
+            return Token::Number;
+        }
+        if (std::isalpha(c)) {
+            std::string name;
+            while (c != EOF && std::isalnum(c)) {
+                // Longer than any key: it cannot match, so stop collecting.
+                if (name.size() <= 32) name.push_back(static_cast<char>(std::tolower(c)));
+                in_.get();
+                c = in_.peek();
+            }
+            index = IndexOfKey(name);
+            return Token::Name;
+        }
+        in_.get();
+        switch (c) {
+            case ':':
+                return Token::Colon;
+            case ',':
+                return Token::Comma;
+            case ';':
+                return Token::Semicolon;
+            default:
+                return Token::Other;
+        }
+    }
+
+    std::uint32_t number = 0;
+    int index = 0;
+
+  private:
+    std::istream& in_;
+};
+
+}  // namespace
+
+Config& Config::Instance() {
+    static Config* instance = new Config("tandrel.conf");  // lives as long as the program
+    return *instance;
+}
+
+Config::Config(std::string path_) : path(std::move(path_)) {
+    SetDefaults();
+    std::ifstream in(path);
+    if (in) Read(in);
+    if (!flags[option::kBinaryFormat] && !flags[option::kDecimalFormat] &&
+        !flags[option::kHexadecimalFormat])
+        flags[option::kDecimalFormat] = true;
+    if (!flags[option::kShowSimpleLayout] && !flags[option::kShowPipelineLayout] &&
+        !flags[option::kShowForwardingLayout])
+        flags[option::kShowSimpleLayout] = true;
+}
+
+void Config::SetDefaults() {
+    colours[option::kComponentColour] = Colour::Rgba(191, 191, 153);
+    colours[option::kPipeRegColour] = Colour::Rgba(191, 153, 153);
+    colours[option::kStage1Colour] = Colour::Rgba(255, 0, 0);
+    colours[option::kStage2Colour] = Colour::Rgba(0, 255, 0);
+    colours[option::kStage3Colour] = Colour::Rgba(255, 0, 255);
+    colours[option::kStage4Colour] = Colour::Rgba(0, 0, 255);
+    colours[option::kStage5Colour] = Colour::Rgba(0, 255, 255);
+    colours[option::kTextColour] = Colour::Rgba(0, 0, 0);
+    colours[option::kFadeColour] = Colour::Rgba(255, 255, 255);
+    colours[option::kBorderColour] = Colour::Rgba(0, 0, 0);
+    colours[option::kInactiveLinkColour] = Colour::Rgba(0, 0, 0);
+    colours[option::kBackgroundColour] = Colour::Rgba(255, 255, 255);
+    const std::array<std::pair<int, bool>, 13> defaultFlags{{
+        {option::kShowLeftPanel, true},
+        {option::kShowInstructionsInFields, true},
+        {option::kShowSimpleLayout, true},
+        {option::kShowPipelineLayout, false},
+        {option::kShowForwardingLayout, false},
+        {option::kShowControlLines, true},
+        {option::kShowPcLines, true},
+        {option::kShowPopups, true},
+        {option::kHighlightSingleInstruction, true},
+        {option::kShowBoldDataLines, true},
+        {option::kBinaryFormat, false},
+        {option::kDecimalFormat, true},
+        {option::kHexadecimalFormat, false},
+    }};
+    for (const auto& [index, on] : defaultFlags) flags[index] = on;
+    integers[option::kSimulatorSashPos] = 200;
+    integers[option::kEditorSashPos] = 200;
+}
+
+void Config::Read(std::istream& in) {
+    Tokenizer tokens(in);
+    Token token = Token::Other;
+    // Reads on to the end of the faulty statement: at least one token, up to
+    // and including a ';'.
+    auto skip = [&] {
+        do token = tokens.Next();
+        while (token != Token::Semicolon && token != Token::End);
+    };
+    while (token != Token::End) {
+        token = tokens.Next();
+        if (token == Token::End) break;
+        if (token != Token::Name || tokens.index == 0) {
+            skip();
+            continue;
+        }
+        const int index = tokens.index;
+        if ((token = tokens.Next()) != Token::Colon) {
+            skip();
+            continue;
+        }
+        if (IsColourOption(index)) {
+            std::array<std::uint8_t, 4> channel{};
+            bool complete = true;
+            for (size_t i = 0; i < channel.size() && complete; ++i) {
+                token = tokens.Next();
+                if (token != Token::Number) {
+                    complete = false;
+                    break;
+                }
+                channel[i] = static_cast<std::uint8_t>(tokens.number & 0xFFu);
+                token = tokens.Next();
+                const Token separator = i == 3 ? Token::Semicolon : Token::Comma;
+                if (token != separator) complete = false;
+            }
+            // A colour cut short leaves the option as it was.
+            if (complete) {
+                colours[index] = Colour::Rgba(channel[0], channel[1], channel[2], channel[3]);
+            } else {
+                skip();
+            }
+            continue;
+        }
+        token = tokens.Next();
+        const std::uint32_t number = tokens.number;
+        if (token != Token::Number || (!IsIntegerOption(index) && number >= 2)) {
+            skip();
+            continue;
+        }
+        token = tokens.Next();  // the terminator, whatever it is
+        if (IsIntegerOption(index))
+            integers[index] = static_cast<int>(number);
+        else
+            flags[index] = number != 0;
+    }
+}
+
+bool Config::GetFlag(int index) {
+    return flags[index];
+}
+Colour Config::GetColour(int index) {
+    return colours[index];
+}
+int Config::GetInteger(int index) {
+    return integers[index];
+}
+
+std::string Config::KeyName(int index) {
+    if (index < 0 || index > option::kLast) return "";
+    return kKeys[static_cast<size_t>(index)];
+}
+
+bool Config::Save() const {
+    std::ofstream out(path, std::ios::trunc);
+    if (!out) return false;
+    // Only entries of the option's own kind are written: a stray entry (a
+    // flag asked for under a colour's number) would make a line the reader
+    // skips, and the skip would swallow the next option too.
+    for (const auto& [index, colour] : colours) {
+        if (!colour.valid || !IsColourOption(index)) continue;
+        out << KeyName(index) << ": " << unsigned{colour.r} << ", " << unsigned{colour.g} << ", "
+            << unsigned{colour.b} << ", " << unsigned{colour.a} << ";\n"
+            << std::flush;
+    }
+    for (const auto& [index, on] : flags) {
+        if (IsColourOption(index) || IsIntegerOption(index) || KeyName(index).empty()) continue;
+        out << KeyName(index) << ": " << (on ? 1 : 0) << ";\n" << std::flush;
+    }
+    for (const auto& [index, value] : integers) {
+        if (!IsIntegerOption(index)) continue;
+        out << KeyName(index) << ": " << static_cast<std::uint32_t>(value) << ";\n" << std::flush;
+    }
+    return static_cast<bool>(out);
+}
+
+}  // namespace tandrel

@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "config/Config.h"
+
+namespace tandrel {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A configuration file in a folder of its own, removed afterwards.
+class ConfigFile : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir =
+            fs::temp_directory_path() /
+            ("tandrel-config-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+             "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir);
+        path = (dir / "tandrel.conf").string();
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    Config Read(const std::string& text) {
+        std::ofstream(path, std::ios::binary) << text;
+        return Config(path);
+    }
+    std::string Written() {
+        std::stringstream text;
+        text << std::ifstream(path).rdbuf();
+        return text.str();
+    }
+
+    fs::path dir;
+    std::string path;
+};
+
+void ExpectDefaults(Config& config) {
+    EXPECT_EQ(config.GetColour(option::kComponentColour), Colour::Rgba(191, 191, 153));
+    EXPECT_EQ(config.GetColour(option::kStage3Colour), Colour::Rgba(255, 0, 255));
+    EXPECT_TRUE(config.GetFlag(option::kShowPopups));
+    EXPECT_FALSE(config.GetFlag(option::kShowPipelineLayout));
+    EXPECT_TRUE(config.GetFlag(option::kDecimalFormat));
+    EXPECT_EQ(config.GetInteger(option::kEditorSashPos), 200);
+}
+
+TEST_F(ConfigFile, MissingEmptyOrBlankFilesGiveTheDefaults) {
+    Config missing(path);
+    ExpectDefaults(missing);
+    Config empty = Read("");
+    ExpectDefaults(empty);
+    Config blank = Read(" \n\t\r\n");
+    ExpectDefaults(blank);
+    // A folder where the file should be reads as nothing.
+    fs::create_directories(dir / "folder.conf");
+    Config folder((dir / "folder.conf").string());
+    ExpectDefaults(folder);
+}
+
+TEST_F(ConfigFile, ReadsEachKindOfLineWithKeysInAnyCase) {
+    Config config = Read(
+        "ComponentColour: 1, 2, 3, 4;\n"
+        "showpopups: 0;\n"
+        "EDITORSASHPOS: 4294967295;\n"
+        "stage1colour: 300, 256, 0, 255;\n");
+    EXPECT_EQ(config.GetColour(option::kComponentColour), Colour::Rgba(1, 2, 3, 4));
+    EXPECT_FALSE(config.GetFlag(option::kShowPopups));
+    EXPECT_EQ(config.GetInteger(option::kEditorSashPos), -1);
+    EXPECT_EQ(config.GetColour(option::kStage1Colour), Colour::Rgba(44, 0, 0, 255));
+}
+
+TEST_F(ConfigFile, FaultyStatementsAreSkippedWithTheSkipRule) {
+    Config config = Read(
+        "nosuchkey: 1;\n"
+        "showpopups: 2;\n"     // not a flag value: keeps the default
+        "showpclines: -1;\n"   // '-' is not a number
+        "textcolour: 9, 9;\n"  // cut short: the colour stays as it was
+        "showleftpanel: 0;\n"  // swallowed by the skip after the ';' above
+        "showcontrollines: 0;\n"
+        "showbolddatalines: 0");  // a flag may end without its ';'
+    EXPECT_TRUE(config.GetFlag(option::kShowPopups));
+    EXPECT_TRUE(config.GetFlag(option::kShowPcLines));
+    EXPECT_EQ(config.GetColour(option::kTextColour), Colour::Rgba(0, 0, 0));
+    EXPECT_TRUE(config.GetFlag(option::kShowLeftPanel));
+    EXPECT_FALSE(config.GetFlag(option::kShowControlLines));
+    EXPECT_FALSE(config.GetFlag(option::kShowBoldDataLines));
+}
+
+TEST_F(ConfigFile, LayoutAndFormatAlwaysHaveOneChoice) {
+    Config none = Read(
+        "showsimplelayout: 0; showpipelinelayout: 0; showforwardinglayout: 0;\n"
+        "binaryformat: 0; decimalformat: 0; hexadecimalformat: 0;\n");
+    EXPECT_TRUE(none.GetFlag(option::kShowSimpleLayout));
+    EXPECT_TRUE(none.GetFlag(option::kDecimalFormat));
+    Config two = Read("binaryformat: 1; decimalformat: 0; hexadecimalformat: 1;");
+    EXPECT_TRUE(two.GetFlag(option::kBinaryFormat));
+    EXPECT_TRUE(two.GetFlag(option::kHexadecimalFormat));
+    EXPECT_FALSE(two.GetFlag(option::kDecimalFormat));
+}
+
+TEST_F(ConfigFile, SaveWritesTwentySevenLinesInOrderThatReadBackTheSame) {
+    Config config(path);
+    config.SetColour(option::kBackgroundColour, Colour::Rgba(10, 20, 30, 40));
+    config.SetFlag(option::kShowForwardingLayout, true);
+    config.SetInteger(option::kSimulatorSashPos, -5);
+    config.GetFlag(option::kStage2Colour);  // a stray entry of the wrong kind
+    ASSERT_TRUE(config.Save());
+
+    std::istringstream lines(Written());
+    std::string line;
+    int index = 0;
+    while (std::getline(lines, line)) {
+        ++index;
+        EXPECT_EQ(line.rfind(Config::KeyName(index) + ": ", 0), 0u) << line;
+        EXPECT_EQ(line.back(), ';');
+    }
+    EXPECT_EQ(index, option::kLast);
+    EXPECT_NE(Written().find("backgroundcolour: 10, 20, 30, 40;\n"), std::string::npos);
+    EXPECT_NE(Written().find("simulatorsashpos: 4294967291;\n"), std::string::npos);
+
+    Config again(path);
+    EXPECT_EQ(again.GetColour(option::kBackgroundColour), Colour::Rgba(10, 20, 30, 40));
+    EXPECT_TRUE(again.GetFlag(option::kShowForwardingLayout));
+    EXPECT_EQ(again.GetInteger(option::kSimulatorSashPos), -5);
+    EXPECT_EQ(again.GetColour(option::kStage2Colour), Colour::Rgba(0, 255, 0));
+}
+
+TEST_F(ConfigFile, SaveIntoAPlaceThatCannotBeWrittenFailsQuietly) {
+    fs::create_directories(dir / "taken");
+    Config config((dir / "taken").string());  // a folder stands where the file should
+    EXPECT_FALSE(config.Save());
+    EXPECT_TRUE(config.GetFlag(option::kShowPopups));
+}
+
+}  // namespace
+}  // namespace tandrel
