@@ -148,12 +148,28 @@ bool Simulator::ParseProgram(const std::wstring& editorText) {
 }
 
 bool Simulator::SaveProgram(const std::wstring& fileName) const {
+    namespace fs = std::filesystem;
     if (fileName.empty()) return false;
-    const std::filesystem::path target = PathOf(fileName);
     std::error_code error;
-    if (std::filesystem::is_directory(target, error)) return false;
-    std::filesystem::path temporary = target;
-    temporary += ".saving";
+    // Save through a link into the file it names, so the link stays a link.
+    fs::path target = fs::weakly_canonical(PathOf(fileName), error);
+    if (error) return false;
+    std::error_code missing;  // a file not there yet is fine
+    const fs::file_status existing = fs::status(target, missing);
+    // Only a regular file may be replaced: renaming over a device, a pipe or
+    // a folder would destroy it.
+    const bool replacing = fs::exists(existing);
+    if (replacing && !fs::is_regular_file(existing)) return false;
+
+    // The new contents go to a file of our own beside the target first, so a
+    // failed write never leaves a half-written program where a good one stood.
+    fs::path temporary;
+    for (int attempt = 0; attempt < 100 && temporary.empty(); ++attempt) {
+        fs::path candidate = target;
+        candidate += ".saving" + std::to_string(attempt);
+        if (!fs::exists(fs::symlink_status(candidate, missing))) temporary = candidate;
+    }
+    if (temporary.empty()) return false;
 
     std::string contents;
     std::wstring text;
@@ -170,20 +186,20 @@ bool Simulator::SaveProgram(const std::wstring& fileName) const {
         if (index % 16 == 15) contents += "\n";
     }
 
+    bool written = false;
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
-        out.flush();
-        if (!out) {
-            out.close();
-            std::filesystem::remove(temporary, error);
-            return false;
+        if (out) {
+            out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
+            out.flush();
+            written = static_cast<bool>(out);
         }
     }
-    std::filesystem::rename(temporary, target, error);
-    if (error) {
-        std::filesystem::remove(temporary, error);
+    if (written && replacing) fs::permissions(temporary, existing.permissions(), error);
+    if (written && !error) fs::rename(temporary, target, error);
+    if (!written || error) {
+        std::error_code ignored;
+        fs::remove(temporary, ignored);
         return false;
     }
     return true;
