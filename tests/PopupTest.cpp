@@ -1,0 +1,106 @@
+#include <gtest/gtest.h>
+
+#include "model/Combinational.h"
+#include "render/ViewGeometry.h"
+#include "sim/Popup.h"
+
+namespace tandrel {
+namespace {
+
+TEST(ViewGeometry, MouseAndLayoutCornersMeet) {
+    const struct {
+        int px, py, height, x, y;
+    } cases[] = {
+        {0, 869, 870, 0, 0},       // bottom-left pixel
+        {1149, 0, 870, 249, 174},  // top-right pixel
+        {575, 435, 870, 125, 87},  // the middle
+        {0, 0, 1000, 0, 200},      // a taller canvas shows more above
+    };
+    for (const auto& c : cases) {
+        const LayoutPoint p = MouseToLayout(c.px, c.py, c.height);
+        EXPECT_EQ(p.x, c.x) << c.px << "," << c.py;
+        EXPECT_EQ(p.y, c.y) << c.px << "," << c.py;
+    }
+    const ScreenPoint s = LayoutToScreen(10, 20, 100, 50, 870);
+    EXPECT_EQ(s.x, 146);  // 100 + 10 * 4.6
+    EXPECT_EQ(s.y, 820);  // 50 + 870 - 20 * 5
+}
+
+class Popups : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        sim.SelectLayout(Layout::Simple);
+        ASSERT_TRUE(sim.ParseProgram(L"addi $1, $0, -1\n"));
+        sim.Reset();
+        for (int i = 0; i < 3; ++i) sim.Step();
+    }
+    Simulator sim;
+    PopupTracker tracker;
+    PopupOptions options;
+};
+
+TEST_F(Popups, InstructionMemoryShowsAddressAndFieldsOrWord) {
+    // Instruction memory E2 spans (23, 59) to (48, 84).
+    auto popup = tracker.OnMotion(sim, 30, 70, options);
+    ASSERT_TRUE(popup);
+    EXPECT_EQ(popup->text, L"Address: 0\nInstruction: 8, 0, 1, -1");
+    EXPECT_EQ(popup->maxWidth, PopupTracker::kElementWidth);
+    EXPECT_DOUBLE_EQ(popup->left, 23);
+    EXPECT_DOUBLE_EQ(popup->top, 84);
+    // The same element on the next motion opens nothing and is forgotten.
+    EXPECT_FALSE(tracker.OnMotion(sim, 31, 70, options));
+    options.showFields = false;
+    options.format = NumberFormat::Hexadecimal;
+    popup = tracker.OnMotion(sim, 30, 70, options);
+    ASSERT_TRUE(popup);
+    EXPECT_EQ(popup->text, L"Address: 0\nInstruction: 2001FFFF");
+}
+
+TEST_F(Popups, OtherElementsListTheirPorts) {
+    // The sign extender E7 at (107, 35), 9 x 15: its 16-bit input shows -1.
+    auto popup = tracker.OnMotion(sim, 110, 40, options);
+    ASSERT_TRUE(popup);
+    EXPECT_EQ(popup->text, L"16: -1\n32: -1");
+}
+
+TEST_F(Popups, PortsShowNameAndValueInASmallTip) {
+    // The PC's output at (11, 71): pick it just right of the box.
+    auto popup = tracker.OnMotion(sim, 13, 71.5, options);
+    ASSERT_TRUE(popup);
+    EXPECT_EQ(popup->text, L"Output: 0");
+    EXPECT_EQ(popup->maxWidth, PopupTracker::kPortWidth);
+    EXPECT_DOUBLE_EQ(popup->left, 11);
+    EXPECT_DOUBLE_EQ(popup->right, 15);
+    // Empty space forgets it, so coming back opens it again.
+    EXPECT_FALSE(tracker.OnMotion(sim, 2, 2, options));
+    EXPECT_TRUE(tracker.OnMotion(sim, 13, 71.5, options));
+}
+
+TEST_F(Popups, HiddenLinesAndSwitchedOffPopupsShowNothing) {
+    options.showControl = false;
+    EXPECT_FALSE(tracker.OnMotion(sim, 75, 105, options));  // the control unit E4
+    options.showControl = true;
+    options.showPopups = false;
+    EXPECT_FALSE(tracker.OnMotion(sim, 30, 70, options));
+}
+
+TEST(PipelinePopups, EachHalfOfARegisterHasItsOwnPopup) {
+    Simulator sim;
+    sim.SelectLayout(Layout::Pipelined);
+    PopupTracker tracker;
+    PopupOptions options;
+    // IF/ID at (54, 11), 5 wide: the middle is at 56.
+    auto inputs = tracker.OnMotion(sim, 55, 60, options);
+    ASSERT_TRUE(inputs);
+    EXPECT_EQ(inputs->text.rfind(L"Inputs\n", 0), 0u);
+    EXPECT_DOUBLE_EQ(inputs->right, 56);
+    auto outputs = tracker.OnMotion(sim, 57, 60, options);
+    ASSERT_FALSE(outputs);  // the same element: forgotten, not reopened
+    outputs = tracker.OnMotion(sim, 57, 60, options);
+    ASSERT_TRUE(outputs);
+    EXPECT_EQ(outputs->text.rfind(L"Outputs\n", 0), 0u);
+    EXPECT_DOUBLE_EQ(outputs->left, 56);
+}
+
+}  // namespace
+}  // namespace tandrel
