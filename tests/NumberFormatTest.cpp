@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
+#include "format/CellNumber.h"
 #include "format/NumberFormat.h"
 
 namespace tandrel {
@@ -66,6 +68,36 @@ INSTANTIATE_TEST_SUITE_P(EdgeCases, FormatNumberTest, testing::ValuesIn(kCases))
 TEST(FormatNumber, UnknownFormatGivesZero) {
     EXPECT_EQ(FormatNumber(1234, false, false, static_cast<NumberFormat>(3)), L"0");
     EXPECT_EQ(FormatNumber(0xFFFFFFFF, true, false, static_cast<NumberFormat>(-1)), L"0");
+}
+
+}  // namespace
+}  // namespace tandrel
+
+namespace tandrel {
+namespace {
+
+TEST(CellNumber, AcceptsOnlyOptionalMinusAndDigitsWithinRange) {
+    const struct {
+        const wchar_t* text;
+        std::optional<std::int32_t> value;
+    } cases[] = {
+        {L"0", 0},
+        {L"-5", -5},
+        {L"007", 7},
+        {L"2147483647", 2147483647},
+        {L"-2147483647", -2147483647},
+        {L"2147483648", std::nullopt},
+        {L"-2147483648", std::nullopt},  // magnitude above the limit
+        {L"99999999999999999999999", std::nullopt},
+        {L"", std::nullopt},
+        {L"-", std::nullopt},
+        {L"12a", std::nullopt},
+        {L" 12", std::nullopt},
+        {L"+3", std::nullopt},
+        {L"--3", std::nullopt},
+        {L"\u0663", std::nullopt},  // a digit of another script
+    };
+    for (const auto& c : cases) EXPECT_EQ(ParseCellNumber(c.text), c.value) << "'" << c.text << "'";
 }
 
 }  // namespace
