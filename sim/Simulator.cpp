@@ -1,5 +1,6 @@
 #include "sim/Simulator.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -147,19 +148,25 @@ bool Simulator::ParseProgram(const std::wstring& editorText) {
     return programValid;
 }
 
-bool Simulator::SaveProgram(const std::wstring& fileName) const {
+bool Simulator::SaveProgram(const std::wstring& fileName, std::error_code* why) const {
     namespace fs = std::filesystem;
-    if (fileName.empty()) return false;
     std::error_code error;
+    auto fail = [&](std::errc reason) {
+        if (why != nullptr) *why = error ? error : std::make_error_code(reason);
+        return false;
+    };
+    if (fileName.empty()) return fail(std::errc::invalid_argument);
     // Save through a link into the file it names, so the link stays a link.
     fs::path target = fs::weakly_canonical(PathOf(fileName), error);
-    if (error) return false;
+    if (error) return fail(std::errc::no_such_file_or_directory);
     std::error_code missing;  // a file not there yet is fine
     const fs::file_status existing = fs::status(target, missing);
     // Only a regular file may be replaced: renaming over a device, a pipe or
     // a folder would destroy it.
     const bool replacing = fs::exists(existing);
-    if (replacing && !fs::is_regular_file(existing)) return false;
+    if (replacing && fs::is_directory(existing)) return fail(std::errc::is_a_directory);
+    if (replacing && !fs::is_regular_file(existing))
+        return fail(std::errc::operation_not_permitted);
 
     // The new contents go to a file of our own beside the target first, so a
     // failed write never leaves a half-written program where a good one stood.
@@ -169,7 +176,7 @@ bool Simulator::SaveProgram(const std::wstring& fileName) const {
         candidate += ".saving" + std::to_string(attempt);
         if (!fs::exists(fs::symlink_status(candidate, missing))) temporary = candidate;
     }
-    if (temporary.empty()) return false;
+    if (temporary.empty()) return fail(std::errc::file_exists);
 
     std::string contents;
     std::wstring text;
@@ -188,19 +195,21 @@ bool Simulator::SaveProgram(const std::wstring& fileName) const {
 
     bool written = false;
     {
+        errno = 0;
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         if (out) {
             out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
             out.flush();
             written = static_cast<bool>(out);
         }
+        if (!written) error = std::error_code(errno != 0 ? errno : EIO, std::generic_category());
     }
     if (written && replacing) fs::permissions(temporary, existing.permissions(), error);
     if (written && !error) fs::rename(temporary, target, error);
     if (!written || error) {
         std::error_code ignored;
         fs::remove(temporary, ignored);
-        return false;
+        return fail(std::errc::io_error);
     }
     return true;
 }

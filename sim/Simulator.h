@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "format/NumberFormat.h"
@@ -53,8 +54,8 @@ class Simulator {
     // Writes the program lines and initial data as a definition file. The
     // file is written beside its destination and renamed into place, so a
     // failed save (full disk, read-only folder) leaves any old file intact;
-    // false on failure or for an empty name.
-    bool SaveProgram(const std::wstring& fileName) const;
+    // false on failure or for an empty name, with the reason in `why`.
+    bool SaveProgram(const std::wstring& fileName, std::error_code* why = nullptr) const;
 
     void LoadInstructionMemory();
     void ReloadInstructionMemory() {

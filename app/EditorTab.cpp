@@ -1,0 +1,227 @@
+// The editor tab: program text, initial data, and Load, Save and Parse.
+#include <wx/button.h>
+#include <wx/filedlg.h>
+#include <wx/filename.h>
+#include <wx/msgdlg.h>
+#include <wx/sizer.h>
+#include <wx/stattext.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+
+#include "app/Ids.h"
+#include "app/MyFrame.h"
+#include "config/Config.h"
+#include "format/CellNumber.h"
+
+namespace tandrel {
+
+namespace {
+
+constexpr int kDataRows = Simulator::kDataWords;
+constexpr int kMaxMessages = 500;
+const wxChar* const kDefinitionFiles = wxT("Definition files (*.def)|*.def");
+
+// Why a file cannot be read, in the system's words; empty when it can.
+wxString OpenProblem(const wxString& path) {
+    std::ifstream probe(path.fn_str());
+    if (probe.is_open() && !wxDirExists(path)) return wxString();
+    if (wxDirExists(path)) return wxString::FromUTF8(std::strerror(EISDIR));
+    return wxString::FromUTF8(std::strerror(errno != 0 ? errno : ENOENT));
+}
+
+}  // namespace
+
+void MyFrame::BuildEditorTab(wxNotebook* notebook) {
+    Config& config = Config::Instance();
+    auto* outer = new wxPanel(notebook, wxID_ANY, wxDefaultPosition, wxDefaultSize,
+                              wxTAB_TRAVERSAL | wxNO_BORDER);
+    editorSplitter = new wxSplitterWindow(outer, ID_EDITOR_SPLITTER, wxDefaultPosition,
+                                          wxDefaultSize, wxSP_3D, wxT("splitter"));
+    editorSplitter->SetMinimumPaneSize(20);
+    dataPanel = new wxPanel(editorSplitter, wxID_ANY, wxDefaultPosition,
+                            wxSize(config.GetInteger(option::kEditorSashPos), 300),
+                            wxTAB_TRAVERSAL | wxNO_BORDER);
+    dataPanel->SetMinSize(wxSize(200, 300));
+    auto* textPanel = new wxPanel(editorSplitter, wxID_ANY, wxDefaultPosition, wxSize(200, 300),
+                                  wxTAB_TRAVERSAL | wxNO_BORDER);
+    textPanel->SetMinSize(wxSize(200, 300));
+
+    auto* buttons = new wxBoxSizer(wxHORIZONTAL);
+    buttons->Add(new wxButton(textPanel, ID_LOAD_BUTTON, wxT("&Load")), 1, wxEXPAND | wxALL, 0);
+    buttons->Add(new wxButton(textPanel, ID_SAVE_BUTTON, wxT("&Save")), 1, wxEXPAND | wxALL, 0);
+    buttons->Add(new wxButton(textPanel, ID_PARSE_BUTTON, wxT("&Parse")), 1, wxEXPAND | wxALL, 0);
+    programText = new wxTextCtrl(textPanel, wxID_ANY, wxEmptyString, wxDefaultPosition,
+                                 wxDefaultSize, wxTE_MULTILINE | wxTE_RICH2);
+    messagesText = new wxTextCtrl(textPanel, wxID_ANY, wxEmptyString, wxDefaultPosition,
+                                  wxDefaultSize, wxTE_MULTILINE | wxTE_RICH2);
+    auto* textSizer = new wxBoxSizer(wxVERTICAL);
+    textSizer->Add(buttons, 0, wxEXPAND | wxALL, 3);
+    textSizer->Add(new wxStaticText(textPanel, wxID_ANY, wxT("Instructions:")), 0, wxEXPAND | wxALL,
+                   3);
+    textSizer->Add(programText, 2, wxEXPAND | wxALL, 3);
+    textSizer->Add(new wxStaticText(textPanel, wxID_ANY, wxT("Messages:")), 0, wxEXPAND | wxALL, 3);
+    textSizer->Add(messagesText, 1, wxEXPAND | wxALL, 3);
+    textPanel->SetSizer(textSizer);
+
+    dataGrid = new wxGrid(dataPanel, ID_DATA_GRID, wxDefaultPosition, wxDefaultSize, wxWANTS_CHARS);
+    dataGrid->CreateGrid(kDataRows, 1, wxGrid::wxGridSelectCells);
+    dataGrid->SetColLabelValue(0, wxT("Data"));
+    dataGrid->SetColFormatNumber(0);
+    dataGrid->SetColSize(0, 240);
+    dataGrid->SetRowLabelSize(43);
+    for (int row = 0; row < kDataRows; ++row) {
+        dataGrid->SetCellValue(row, 0, wxT("0"));
+        dataGrid->SetRowLabelValue(row, wxString::Format(wxT("%d"), row));
+    }
+    dataGrid->EnableDragGridSize(false);
+    dataGrid->EnableDragColSize(false);
+    dataGrid->EnableDragRowSize(false);
+    auto* dataSizer = new wxBoxSizer(wxVERTICAL);
+    dataSizer->Add(new wxStaticText(dataPanel, wxID_ANY, wxT("Initial Memory Data:")), 0,
+                   wxEXPAND | wxALL, 3);
+    dataSizer->Add(dataGrid, 2, wxEXPAND | wxALL, 3);
+    dataPanel->SetSizer(dataSizer);
+
+    editorSplitter->SplitVertically(dataPanel, textPanel, 100);
+    auto* outerSizer = new wxBoxSizer(wxHORIZONTAL);
+    outerSizer->Add(editorSplitter, 1, wxEXPAND | wxALL, 3);
+    outer->SetSizer(outerSizer);
+    notebook->AddPage(outer, wxT("&Editor"), false);
+}
+
+void MyFrame::SyncInitialData(bool reload) {
+    DataMemory* memory = simulator->GetDataMemory();
+    if (memory == nullptr) return;
+    if (reload) {
+        for (int row = 0; row < kDataRows; ++row) {
+            const std::uint64_t word = simulator->GetData(static_cast<std::uint64_t>(row));
+            memory->storage[static_cast<std::uint64_t>(row)] = word;
+            dataGrid->SetCellValue(row, 0, FormatNumber(word, false, false, NumberFormat::Decimal));
+        }
+    }
+    for (int row = 0; row < kDataRows; ++row) {
+        const auto number = ParseCellNumber(dataGrid->GetCellValue(row, 0).ToStdWstring());
+        const std::uint64_t word = number ? static_cast<std::uint32_t>(*number) : std::uint64_t{0};
+        memory->storage[static_cast<std::uint64_t>(row)] = word;
+        simulator->SetData(static_cast<std::uint64_t>(row), word);
+        if (!number || *number == 0) dataGrid->SetCellValue(row, 0, wxT("0"));
+    }
+}
+
+void MyFrame::HighlightErrors() {
+    programText->Freeze();
+    programText->Clear();
+    std::wstring line;
+    bool faulty = false;
+    for (std::uint64_t address = 0; address < Simulator::kInstructionCount * 4u; address += 4) {
+        simulator->GetProgramLine(address, line, faulty);
+        programText->AppendText(line);
+        if (faulty) {
+            const long end = programText->GetLastPosition();
+            programText->SetStyle(end - static_cast<long>(wxString(line).length()), end,
+                                  wxTextAttr(wxColour(255, 0, 0)));
+        }
+    }
+    programText->SetInsertionPoint(0);
+    programText->Thaw();
+}
+
+void MyFrame::ShowParseMessages() {
+    messagesText->Clear();
+    const int errors = simulator->ErrorCount();
+    wxString text;
+    if (errors == 0) {
+        text = wxT("Instructions successfully parsed. Your program is now ready to run.");
+    } else {
+        text = errors == 1
+                   ? wxString(wxT("There was 1 error when parsing the instructions.\n"))
+                   : wxString::Format(wxT("There were %d errors when parsing the instructions.\n"),
+                                      errors);
+        text += wxT("These errors are listed below and highlighted above.\n\n");
+    }
+    std::wstring message;
+    for (int i = 0; i < kMaxMessages; ++i) {
+        simulator->GetErrorMessage(i, message);
+        if (message.empty()) break;
+        text += message + L"\n";
+    }
+    messagesText->AppendText(text);
+}
+
+void MyFrame::Parse() {
+    simulator->ParseProgram(programText->GetValue().ToStdWstring());
+    simulator->Reset();
+    SyncInitialData(false);
+    canvas->RefreshIfPainted();
+    RebuildLists();
+    HighlightErrors();
+    ShowParseMessages();
+    UpdatePanes();
+}
+
+void MyFrame::LoadFrom(const wxString& path) {
+    // A file that cannot be opened leaves the user's program, data and
+    // machine as they were; the messages say what went wrong.
+    if (!simulator->LoadFile(path.ToStdWstring())) {
+        messagesText->Clear();
+        messagesText->AppendText(
+            wxString::Format(wxT("Could not open \"%s\": %s\n"), path, OpenProblem(path)));
+        return;
+    }
+    simulator->ParseProgram(std::wstring());
+    simulator->Reset();
+    SyncInitialData(true);
+    canvas->RefreshIfPainted();
+    RebuildLists();
+    HighlightErrors();
+    ShowParseMessages();
+    UpdatePanes();
+    Parse();
+}
+
+void MyFrame::SaveTo(const wxString& chosen) {
+    wxString path = chosen;
+    if (!path.EndsWith(wxT(".def"))) path += wxT(".def");
+    if (OpenProblem(path).empty() && !ConfirmReplace(wxFileName(chosen).GetFullName())) return;
+    // A save that fails is said so, and the file that was there stays.
+    std::error_code why;
+    if (!simulator->SaveProgram(path.ToStdWstring(), &why)) {
+        wxMessageBox(wxString::Format(wxT("Could not save \"%s\": %s"), path,
+                                      wxString::FromUTF8(why.message())),
+                     wxT("Error"), wxOK | wxICON_ERROR, this);
+    }
+}
+
+bool MyFrame::ConfirmReplace(const wxString& chosenName) {
+    return wxMessageBox(chosenName + wxT(" already exists.\nDo you want to replace it?"),
+                        wxT("Warning"), wxYES_NO | wxICON_EXCLAMATION, this) == wxYES;
+}
+
+void MyFrame::OnParse(wxCommandEvent&) {
+    Parse();
+}
+
+void MyFrame::OnLoad(wxCommandEvent&) {
+    wxFileDialog dialog(this, wxT("Load Instruction File"), wxEmptyString, wxEmptyString,
+                        kDefinitionFiles, wxFD_OPEN);
+    if (dialog.ShowModal() != wxID_OK || dialog.GetPath().empty()) return;
+    LoadFrom(dialog.GetPath());
+}
+
+void MyFrame::OnSave(wxCommandEvent&) {
+    Parse();
+    wxFileDialog dialog(this, wxT("Save Instruction File"), wxEmptyString, wxEmptyString,
+                        kDefinitionFiles, wxFD_SAVE);
+    if (dialog.ShowModal() != wxID_OK || dialog.GetPath().empty()) return;
+    SaveTo(dialog.GetPath());
+}
+
+void MyFrame::OnGridCellChanged(wxGridEvent& event) {
+    event.Skip();
+    SyncInitialData(false);
+    RefreshListValues();
+}
+
+}  // namespace tandrel

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <wx/defs.h>
+
+namespace tandrel {
+
+// The program's own window identifiers.
+enum : int {
+    ID_LAYOUT_SIMPLE = 6002,
+    ID_LAYOUT_PIPELINED = 6003,
+    ID_LAYOUT_FORWARDING = 6004,
+    ID_FORMAT_BINARY = 6011,
+    ID_FORMAT_DECIMAL = 6012,
+    ID_FORMAT_HEXADECIMAL = 6013,
+    ID_LOAD_MENU = 6014,
+    ID_OPTIONS = 6015,
+    ID_HELP_CONTENTS = 6018,
+    ID_ABOUT = 6020,
+    ID_LOAD_BUTTON = 6022,
+    ID_SAVE_BUTTON = 6023,
+    ID_PARSE_BUTTON = 6024,
+    ID_DATA_GRID = 6025,
+    ID_SIMULATOR_SPLITTER = 6026,
+    ID_EDITOR_SPLITTER = 6027,
+};
+
+}  // namespace tandrel

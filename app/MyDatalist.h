@@ -1,0 +1,48 @@
+#pragma once
+
+#include <wx/listctrl.h>
+
+#include <vector>
+
+namespace tandrel {
+
+// One of the three address/value lists beside the drawing. The rows are
+// virtual: the list keeps the texts and colours it was last given and the
+// control asks for the rows it shows, so 512 rows cost nothing to refill.
+class MyDatalist : public wxListCtrl {
+  public:
+    // The list ids, which are also the simulator's memory keys.
+    enum ListId { kInstructions = 0, kRegisters = 1, kData = 2 };
+
+    MyDatalist(unsigned step, unsigned count, const wxString& firstColumn, wxWindow* parent,
+               wxWindowID id);
+
+    unsigned Step() const { return step; }
+    unsigned Count() const { return count; }
+    // The byte address (step x row) of the last row the user selected, or -1.
+    long long SelectedAddress() const { return selectedAddress; }
+
+    // Re-creates the columns and every row with the given value texts, and
+    // marks the row at the selected address (row 0 before any selection).
+    void Rebuild(std::vector<wxString> values);
+    // Replaces the value texts.
+    void SetValues(std::vector<wxString> values);
+    void SetRowColour(unsigned row, const wxColour& colour);
+
+  private:
+    wxString OnGetItemText(long item, long column) const override;
+    wxItemAttr* OnGetItemAttr(long item) const override;
+    void OnColumnBeginDrag(wxListEvent& event);
+    void OnItemSelected(wxListEvent& event);
+
+    unsigned step;
+    unsigned count;
+    wxString firstColumn;
+    long long selectedAddress = -1;
+    std::vector<wxString> valueTexts;
+    mutable std::vector<wxItemAttr> rowAttributes;
+
+    wxDECLARE_EVENT_TABLE();
+};
+
+}  // namespace tandrel

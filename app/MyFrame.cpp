@@ -1,0 +1,241 @@
+#include "app/MyFrame.h"
+
+#include <wx/menu.h>
+#include <wx/sizer.h>
+
+#include "app/Ids.h"
+#include "app/MyDatalist.h"
+#include "config/Config.h"
+
+namespace tandrel {
+
+wxBEGIN_EVENT_TABLE(MyFrame, wxFrame) EVT_SPLITTER_SASH_POS_CHANGED(ID_SIMULATOR_SPLITTER,
+                                                                    MyFrame::OnSashChanged)
+    EVT_SPLITTER_SASH_POS_CHANGED(ID_EDITOR_SPLITTER, MyFrame::OnSashChanged)
+        EVT_BUTTON(wxID_FORWARD, MyFrame::OnStep) EVT_BUTTON(wxID_STOP, MyFrame::OnReset) EVT_MENU(
+            ID_LAYOUT_SIMPLE, MyFrame::OnLayout) EVT_MENU(ID_LAYOUT_PIPELINED, MyFrame::OnLayout)
+            EVT_MENU(ID_LAYOUT_FORWARDING, MyFrame::OnLayout) EVT_MENU(ID_FORMAT_BINARY,
+                                                                       MyFrame::OnFormat)
+                EVT_MENU(ID_FORMAT_DECIMAL, MyFrame::OnFormat) EVT_MENU(ID_FORMAT_HEXADECIMAL,
+                                                                        MyFrame::OnFormat)
+                    EVT_MENU(ID_OPTIONS, MyFrame::OnOptions) EVT_MENU(ID_LOAD_MENU, MyFrame::OnLoad)
+                        EVT_BUTTON(ID_LOAD_BUTTON, MyFrame::OnLoad)
+                            EVT_MENU(ID_HELP_CONTENTS, MyFrame::OnHelpContents)
+                                EVT_MENU(ID_ABOUT, MyFrame::OnAbout) EVT_BUTTON(ID_SAVE_BUTTON,
+                                                                                MyFrame::OnSave)
+                                    EVT_BUTTON(ID_PARSE_BUTTON, MyFrame::OnParse)
+                                        EVT_GRID_CMD_CELL_CHANGED(ID_DATA_GRID,
+                                                                  MyFrame::OnGridCellChanged)
+                                            EVT_LIST_ITEM_SELECTED(MyDatalist::kInstructions,
+                                                                   MyFrame::OnInstructionSelected)
+                                                wxEND_EVENT_TABLE()
+
+                                                    namespace {
+    // The layout and format a configuration records: the first option that is on.
+    Layout ConfiguredLayout(Config & config) {
+        if (config.GetFlag(option::kShowSimpleLayout)) return Layout::Simple;
+        if (config.GetFlag(option::kShowPipelineLayout)) return Layout::Pipelined;
+        return Layout::Forwarding;
+    }
+
+    NumberFormat ConfiguredFormat(Config & config) {
+        if (config.GetFlag(option::kBinaryFormat)) return NumberFormat::Binary;
+        if (config.GetFlag(option::kDecimalFormat)) return NumberFormat::Decimal;
+        return NumberFormat::Hexadecimal;
+    }
+
+    // Radio items: the first option of the group that is on is checked.
+    void CheckFirst(wxMenu * menu, std::initializer_list<std::pair<int, int>> optionAndId) {
+        Config& config = Config::Instance();
+        for (const auto& [flag, id] : optionAndId) {
+            if (config.GetFlag(flag)) {
+                menu->Check(id, true);
+                return;
+            }
+        }
+    }
+
+}  // namespace
+
+MyFrame::MyFrame(const wxString& title, const wxPoint& pos, const wxSize& size)
+    : wxFrame(nullptr, wxID_ANY, title, pos, size, wxDEFAULT_FRAME_STYLE) {
+    SetMenuBar(BuildMenus());
+    Config& config = Config::Instance();
+    config.Save();  // a complete configuration file at every start
+    colours.Refresh(config);
+
+    auto* sizer = new wxBoxSizer(wxHORIZONTAL);
+    auto* notebook = new wxNotebook(this, wxID_ANY);
+    BuildSimulatorTab(notebook);
+    BuildEditorTab(notebook);
+    sizer->Add(notebook, 1, wxEXPAND | wxALL, 0);
+    sizer->SetMinSize(400, 200);
+    SetSizer(sizer);
+
+    simulator->SelectLayout(ConfiguredLayout(config));
+    display.numberFormat = ConfiguredFormat(config);
+    display.CopyFrom(config);
+
+    BuildHelp();
+    BuildIcons();
+
+    wxAcceleratorEntry keys[3];
+    keys[0].Set(wxACCEL_CTRL, 'B', ID_FORMAT_BINARY);
+    keys[1].Set(wxACCEL_CTRL, 'D', ID_FORMAT_DECIMAL);
+    keys[2].Set(wxACCEL_CTRL, 'H', ID_FORMAT_HEXADECIMAL);
+    SetAcceleratorTable(wxAcceleratorTable(3, keys));
+
+    SetMinSize(wxSize(640, 480));
+    Maximize(true);
+}
+
+// The list windows go with their parents; the map only forgets them.
+MyFrame::~MyFrame() {
+    lists.clear();
+}
+
+wxMenuBar* MyFrame::BuildMenus() {
+    auto* file = new wxMenu;
+    file->Append(ID_LOAD_MENU, wxT("&Load Instructions..."));
+
+    auto* layout = new wxMenu;
+    layout->AppendRadioItem(ID_LAYOUT_SIMPLE, wxT("&Simple"));
+    layout->AppendRadioItem(ID_LAYOUT_PIPELINED, wxT("&Pipelined"));
+    layout->AppendRadioItem(ID_LAYOUT_FORWARDING, wxT("&Data Forwarding"));
+    CheckFirst(layout, {{option::kShowSimpleLayout, ID_LAYOUT_SIMPLE},
+                        {option::kShowPipelineLayout, ID_LAYOUT_PIPELINED},
+                        {option::kShowForwardingLayout, ID_LAYOUT_FORWARDING}});
+
+    auto* format = new wxMenu;
+    format->AppendRadioItem(ID_FORMAT_BINARY, wxT("&Binary"));
+    format->AppendRadioItem(ID_FORMAT_DECIMAL, wxT("&Decimal"));
+    format->AppendRadioItem(ID_FORMAT_HEXADECIMAL, wxT("&Hexadecimal"));
+    CheckFirst(format, {{option::kBinaryFormat, ID_FORMAT_BINARY},
+                        {option::kDecimalFormat, ID_FORMAT_DECIMAL},
+                        {option::kHexadecimalFormat, ID_FORMAT_HEXADECIMAL}});
+
+    auto* edit = new wxMenu;
+    edit->Append(ID_OPTIONS, wxT("&Options..."));
+    auto* helpMenu = new wxMenu;
+    helpMenu->Append(ID_HELP_CONTENTS, wxT("&Contents..."));
+    helpMenu->AppendSeparator();
+    helpMenu->Append(ID_ABOUT, wxT("&About..."));
+
+    auto* bar = new wxMenuBar;
+    bar->Append(file, wxT("&File"));
+    bar->Append(layout, wxT("&Layout"));
+    bar->Append(format, wxT("&Format"));
+    bar->Append(edit, wxT("&Edit"));
+    bar->Append(helpMenu, wxT("&Help"));
+    return bar;
+}
+
+void MyFrame::FinishStartup() {
+    initialised = true;
+    if (!Config::Instance().GetFlag(option::kShowLeftPanel) && simulatorSplitter->IsSplit())
+        simulatorSplitter->Unsplit(leftPanel);
+    RebuildLists();
+    UpdatePanes();
+}
+
+void MyFrame::UpdatePanes() {
+    Config& config = Config::Instance();
+    if (!initialised || !config.GetFlag(option::kShowLeftPanel)) return;
+    int simulatorSash = simulatorSplitter->GetSashPosition();
+    int editorSash = editorSplitter->GetSashPosition();
+    if (panesRestored) {
+        config.SetInteger(option::kEditorSashPos, editorSash);
+        config.SetInteger(option::kSimulatorSashPos, simulatorSash);
+        config.Save();
+    } else {
+        simulatorSash = config.GetInteger(option::kSimulatorSashPos);
+        editorSash = config.GetInteger(option::kEditorSashPos);
+        simulatorSplitter->SetSashPosition(simulatorSash, true);
+        editorSplitter->SetSashPosition(editorSash, true);
+    }
+    // The value column takes what the sash leaves beside the address column.
+    for (auto& [id, list] : lists) {
+        list->SetColumnWidth(0, 45);
+        const int addressWidth = list->GetColumnWidth(0);
+        list->SetColumnWidth(1, simulatorSash - 30 - addressWidth);
+    }
+    dataGrid->SetColSize(0, editorSash - dataGrid->GetRowLabelSize() - 50);
+    dataGrid->ForceRefresh();
+    panesRestored = true;
+}
+
+void MyFrame::ShowLeftPanel(bool show, bool toggle) {
+    Config& config = Config::Instance();
+    if (simulatorSplitter->IsSplit()) {
+        if (!show || toggle) {
+            simulatorSplitter->Unsplit(leftPanel);
+            config.SetFlag(option::kShowLeftPanel, false);
+        }
+    } else if (show || toggle) {
+        leftPanel->Show();
+        simulatorSplitter->SplitVertically(leftPanel, glWindow,
+                                           config.GetInteger(option::kSimulatorSashPos));
+        config.SetFlag(option::kShowLeftPanel, true);
+    }
+    UpdatePanes();
+    config.Save();
+}
+
+void MyFrame::OnSashChanged(wxSplitterEvent&) {
+    UpdatePanes();
+}
+
+void MyFrame::OnStep(wxCommandEvent&) {
+    simulator->Step();
+    RefreshListValues();
+    canvas->RefreshIfPainted();
+}
+
+void MyFrame::OnReset(wxCommandEvent&) {
+    simulator->Reset();
+    SyncInitialData(false);
+    simulator->ReloadInstructionMemory();
+    RefreshListValues();
+    canvas->RefreshIfPainted();
+}
+
+void MyFrame::OnLayout(wxCommandEvent& event) {
+    const int id = event.GetId();
+    // (wxWindow has a Layout of its own, hence the full name.)
+    const tandrel::Layout layout = id == ID_LAYOUT_SIMPLE      ? tandrel::Layout::Simple
+                                   : id == ID_LAYOUT_PIPELINED ? tandrel::Layout::Pipelined
+                                                               : tandrel::Layout::Forwarding;
+    simulator->SelectLayout(layout);
+    Config& config = Config::Instance();
+    config.SetFlag(option::kShowSimpleLayout, layout == tandrel::Layout::Simple);
+    config.SetFlag(option::kShowPipelineLayout, layout == tandrel::Layout::Pipelined);
+    config.SetFlag(option::kShowForwardingLayout, layout == tandrel::Layout::Forwarding);
+    config.Save();
+    SyncInitialData(false);
+    canvas->RefreshIfPainted();
+    RefreshListValues();
+}
+
+void MyFrame::OnFormat(wxCommandEvent& event) {
+    const int id = event.GetId();
+    display.numberFormat = id == ID_FORMAT_BINARY    ? NumberFormat::Binary
+                           : id == ID_FORMAT_DECIMAL ? NumberFormat::Decimal
+                                                     : NumberFormat::Hexadecimal;
+    Config& config = Config::Instance();
+    config.SetFlag(option::kBinaryFormat, id == ID_FORMAT_BINARY);
+    config.SetFlag(option::kDecimalFormat, id == ID_FORMAT_DECIMAL);
+    config.SetFlag(option::kHexadecimalFormat, id == ID_FORMAT_HEXADECIMAL);
+    config.Save();
+    RebuildLists();
+    UpdatePanes();
+}
+
+void MyFrame::OnInstructionSelected(wxListEvent& event) {
+    event.Skip();
+    const long long address = lists.at(MyDatalist::kInstructions)->SelectedAddress();
+    simulator->HighlightInstruction(address < 0 ? 0 : static_cast<std::uint64_t>(address),
+                                    address >= 0);
+    canvas->RefreshIfPainted();
+}
+
+}  // namespace tandrel

@@ -1,0 +1,116 @@
+#pragma once
+
+#include <wx/frame.h>
+#include <wx/grid.h>
+#include <wx/html/helpctrl.h>
+#include <wx/iconbndl.h>
+#include <wx/listctrl.h>
+#include <wx/notebook.h>
+#include <wx/panel.h>
+#include <wx/scrolwin.h>
+#include <wx/splitter.h>
+#include <wx/textctrl.h>
+
+#include <map>
+#include <memory>
+
+#include "app/DisplayState.h"
+#include "app/MyGLCanvas.h"
+#include "render/DrawRules.h"
+#include "sim/Simulator.h"
+
+namespace tandrel {
+
+class MyDatalist;
+
+// The main window: menus, the simulator tab (datapath drawing, Step and
+// Reset, the three lists) and the editor tab (program text, initial data,
+// Load/Save/Parse). Each handler calls the simulator and then brings the
+// window up to date in a fixed order. The tabs live in files of their own.
+class MyFrame : public wxFrame, public CanvasHost {
+  public:
+    MyFrame(const wxString& title, const wxPoint& pos, const wxSize& size);
+    ~MyFrame() override;
+
+    // Start-up and panes (MyFrame.cpp).
+    void FinishStartup();
+    void UpdatePanes();
+    void ShowLeftPanel(bool show, bool toggle) override;
+
+    // Simulator tab (SimulatorTab.cpp).
+    void RebuildLists();
+    void RefreshListValues() override;
+    void ColourInstructionRows();
+
+    // Editor tab (EditorTab.cpp).
+    void SyncInitialData(bool reload);
+    void HighlightErrors();
+    void ShowParseMessages();
+    // The flows behind Load, Save and Parse, with the file name already
+    // chosen (the handlers ask for it with a file dialog first).
+    void LoadFrom(const wxString& path);
+    void SaveTo(const wxString& path);
+    void Parse();
+
+    // Access for the tests, which drive the window as a user would.
+    Simulator& GetSimulator() { return *simulator; }
+    MyGLCanvas* Canvas() { return canvas; }
+    wxSplitterWindow* SimulatorSplitter() { return simulatorSplitter; }
+    wxSplitterWindow* EditorSplitter() { return editorSplitter; }
+    MyDatalist* List(int id) { return lists.at(id); }
+    wxTextCtrl* ProgramText() { return programText; }
+    wxTextCtrl* MessagesText() { return messagesText; }
+    wxGrid* DataGrid() { return dataGrid; }
+    const DisplayState& Display() const { return display; }
+    const ColourTable& Colours() const { return colours; }
+
+    // The handlers of the event table, public so tests can call them.
+    void OnSashChanged(wxSplitterEvent& event);
+    void OnStep(wxCommandEvent& event);
+    void OnReset(wxCommandEvent& event);
+    void OnLayout(wxCommandEvent& event);
+    void OnFormat(wxCommandEvent& event);
+    void OnOptions(wxCommandEvent& event);
+    void OnLoad(wxCommandEvent& event);
+    void OnSave(wxCommandEvent& event);
+    void OnParse(wxCommandEvent& event);
+    void OnHelpContents(wxCommandEvent& event);
+    void OnAbout(wxCommandEvent& event);
+    void OnGridCellChanged(wxGridEvent& event);
+    void OnInstructionSelected(wxListEvent& event);
+
+    // Applies the choices of a closed options dialog (OptionsDialog.cpp).
+    void ApplyOptions(const class MyDialog& dialog);
+
+  private:
+    wxMenuBar* BuildMenus();
+    void BuildSimulatorTab(wxNotebook* notebook);
+    void BuildEditorTab(wxNotebook* notebook);
+    void BuildHelp();
+    void BuildIcons();
+    // Asks before a save replaces a file (EditorTab.cpp).
+    bool ConfirmReplace(const wxString& chosenName);
+
+    std::unique_ptr<Simulator> simulator;
+    DisplayState display;
+    ColourTable colours;
+
+    MyGLCanvas* canvas = nullptr;
+    wxScrolledWindow* glWindow = nullptr;
+    wxPanel* leftPanel = nullptr;
+    wxPanel* dataPanel = nullptr;
+    wxSplitterWindow* simulatorSplitter = nullptr;
+    wxSplitterWindow* editorSplitter = nullptr;
+    wxTextCtrl* programText = nullptr;
+    wxTextCtrl* messagesText = nullptr;
+    std::map<int, MyDatalist*> lists;
+    wxGrid* dataGrid = nullptr;
+    wxHtmlHelpController* help = nullptr;
+    wxIconBundle* icons = nullptr;
+    bool initialised = false;
+    bool panesRestored = false;
+
+    wxDECLARE_EVENT_TABLE();
+};
+
+}  // namespace tandrel

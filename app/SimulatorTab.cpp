@@ -1,0 +1,152 @@
+// The simulator tab: Step and Reset, the three lists, and the drawing.
+#include <wx/button.h>
+#include <wx/sizer.h>
+
+#include "app/Ids.h"
+#include "app/MyDatalist.h"
+#include "app/MyFrame.h"
+#include "config/Config.h"
+
+namespace tandrel {
+
+namespace {
+
+constexpr int kListCount = 3;
+
+struct ListSpec {
+    MyDatalist::ListId id;
+    const wchar_t* page;
+    unsigned step;
+    unsigned count;
+    const wchar_t* firstColumn;
+};
+
+constexpr ListSpec kLists[kListCount] = {
+    {MyDatalist::kInstructions, L"&Instructions", 4, 512, L"Instr."},
+    {MyDatalist::kRegisters, L"&Registers", 1, 32, L"Addr."},
+    {MyDatalist::kData, L"&Data", 1, 512, L"Addr."},
+};
+
+wxColour ToWx(const Colour& colour) {
+    return wxColour(colour.r, colour.g, colour.b, colour.a);
+}
+
+}  // namespace
+
+void MyFrame::BuildSimulatorTab(wxNotebook* notebook) {
+    Config& config = Config::Instance();
+    auto* outer = new wxPanel(notebook, wxID_ANY, wxDefaultPosition, wxDefaultSize,
+                              wxTAB_TRAVERSAL | wxNO_BORDER);
+    simulatorSplitter = new wxSplitterWindow(outer, ID_SIMULATOR_SPLITTER, wxDefaultPosition,
+                                             wxDefaultSize, wxSP_3D, wxT("splitter"));
+    glWindow = new wxScrolledWindow(simulatorSplitter, wxID_ANY, wxDefaultPosition, wxDefaultSize,
+                                    wxHSCROLL | wxVSCROLL, wxT("GLWindow"));
+    glWindow->SetMinSize(wxSize(400, 200));
+    glWindow->SetScrollRate(5, 5);
+
+    leftPanel = new wxPanel(simulatorSplitter, wxID_ANY, wxDefaultPosition, wxDefaultSize,
+                            wxTAB_TRAVERSAL | wxNO_BORDER);
+    leftPanel->SetMinSize(wxSize(213, 450));
+    auto* column = new wxBoxSizer(wxVERTICAL);
+    column->Add(new wxButton(leftPanel, wxID_FORWARD, wxT("&Step")), 0, wxEXPAND | wxALL, 0);
+    column->Add(new wxButton(leftPanel, wxID_STOP, wxT("&Reset")), 0, wxEXPAND | wxALL, 0);
+    auto* listBook = new wxNotebook(leftPanel, wxID_ANY);
+    column->Add(listBook, 1, wxEXPAND | wxALL, 3);
+    leftPanel->SetSizer(column);
+
+    for (const ListSpec& spec : kLists) {
+        auto* page = new wxPanel(listBook, wxID_ANY, wxDefaultPosition, wxDefaultSize,
+                                 wxTAB_TRAVERSAL | wxNO_BORDER);
+        auto* list = new MyDatalist(spec.step, spec.count, spec.firstColumn, page, spec.id);
+        auto* pageSizer = new wxBoxSizer(wxVERTICAL);
+        pageSizer->Add(list, 1, wxEXPAND | wxALL, 3);
+        page->SetSizer(pageSizer);
+        listBook->AddPage(page, spec.page, spec.id == MyDatalist::kInstructions);
+        lists[spec.id] = list;
+    }
+
+    simulator = std::make_unique<Simulator>();
+    simulator->Reset();
+    canvas = new MyGLCanvas(*simulator, display, colours, glWindow, *this);
+    auto* glSizer = new wxBoxSizer(wxHORIZONTAL);
+    glSizer->Add(canvas, 1, wxEXPAND | wxALL, 0);
+    glWindow->SetSizer(glSizer);
+    glWindow->FitInside();
+
+    simulatorSplitter->SetMinimumPaneSize(20);
+    simulatorSplitter->SplitVertically(leftPanel, glWindow,
+                                       config.GetInteger(option::kSimulatorSashPos));
+    auto* outerSizer = new wxBoxSizer(wxHORIZONTAL);
+    outerSizer->Add(simulatorSplitter, 1, wxEXPAND | wxALL, 0);
+    outer->SetSizer(outerSizer);
+    notebook->AddPage(outer, wxT("&Simulator"), true);
+}
+
+void MyFrame::RebuildLists() {
+    const bool fields = display.Flag(option::kShowInstructionsInFields);
+    for (auto& [id, list] : lists) {
+        std::vector<wxString> values(list->Count());
+        for (unsigned row = 0; row < list->Count(); ++row) {
+            const std::uint64_t address = std::uint64_t{row} * list->Step();
+            if (id == MyDatalist::kInstructions) {
+                values[row] =
+                    fields ? wxString(simulator->InstructionFields(address, display.numberFormat))
+                           : wxString(FormatNumber(simulator->GetInstructionMemory()->Read(address),
+                                                   true, false, display.numberFormat));
+            } else {
+                Memory* memory = id == MyDatalist::kRegisters
+                                     ? static_cast<Memory*>(simulator->GetRegisters())
+                                     : static_cast<Memory*>(simulator->GetDataMemory());
+                values[row] =
+                    FormatNumber(memory->Read(address), false, false, display.numberFormat);
+            }
+        }
+        list->Rebuild(std::move(values));
+    }
+    ColourInstructionRows();
+}
+
+void MyFrame::RefreshListValues() {
+    for (int id : {MyDatalist::kRegisters, MyDatalist::kData}) {
+        MyDatalist* list = lists.at(id);
+        Memory* memory = id == MyDatalist::kRegisters
+                             ? static_cast<Memory*>(simulator->GetRegisters())
+                             : static_cast<Memory*>(simulator->GetDataMemory());
+        std::vector<wxString> values(list->Count());
+        for (unsigned row = 0; row < list->Count(); ++row)
+            values[row] = FormatNumber(memory->Read(std::uint64_t{row} * list->Step()), false,
+                                       false, display.numberFormat);
+        list->SetValues(std::move(values));
+    }
+    ColourInstructionRows();
+}
+
+void MyFrame::ColourInstructionRows() {
+    MyDatalist* instructions = lists.at(MyDatalist::kInstructions);
+    const long long selected = instructions->SelectedAddress();
+    simulator->HighlightInstruction(selected < 0 ? 0 : static_cast<std::uint64_t>(selected),
+                                    selected >= 0);
+
+    Config& config = Config::Instance();
+    const wxColour white(255, 255, 255);
+    const int textLines = programText != nullptr ? programText->GetNumberOfLines() : 0;
+    long position = 0;
+    for (unsigned row = 0; row < instructions->Count(); ++row) {
+        const int slot = simulator->InstructionRowColour(std::uint64_t{row} * 4);
+        const wxColour colour = slot == Simulator::kWhiteRow
+                                    ? white
+                                    : ToWx(config.GetColour(option::kStage1Colour + slot));
+        instructions->SetRowColour(row, colour);
+        // Rows past the program text's last line have no text to colour.
+        if (static_cast<int>(row) >= textLines) continue;
+        const long length = programText->GetLineLength(static_cast<long>(row));
+        if (length > 0) {
+            wxTextAttr background;
+            background.SetBackgroundColour(colour);
+            programText->SetStyle(position, position + length, background);
+        }
+        position += length + 1;
+    }
+}
+
+}  // namespace tandrel
