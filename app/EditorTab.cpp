@@ -184,7 +184,7 @@ void MyFrame::LoadFrom(const wxString& path) {
 void MyFrame::SaveTo(const wxString& chosen) {
     wxString path = chosen;
     if (!path.EndsWith(wxT(".def"))) path += wxT(".def");
-    if (OpenProblem(path).empty() && !ConfirmReplace(wxFileName(chosen).GetFullName())) return;
+    if (OpenProblem(path).empty() && !confirmReplace(wxFileName(chosen).GetFullName())) return;
     // A save that fails is said so, and the file that was there stays.
     std::error_code why;
     if (!simulator->SaveProgram(path.ToStdWstring(), &why)) {
@@ -194,9 +194,9 @@ void MyFrame::SaveTo(const wxString& chosen) {
     }
 }
 
-bool MyFrame::ConfirmReplace(const wxString& chosenName) {
+bool AskToReplace(wxWindow* parent, const wxString& chosenName) {
     return wxMessageBox(chosenName + wxT(" already exists.\nDo you want to replace it?"),
-                        wxT("Warning"), wxYES_NO | wxICON_EXCLAMATION, this) == wxYES;
+                        wxT("Warning"), wxYES_NO | wxICON_EXCLAMATION, parent) == wxYES;
 }
 
 void MyFrame::OnParse(wxCommandEvent&) {

@@ -58,7 +58,8 @@ wxBEGIN_EVENT_TABLE(MyFrame, wxFrame) EVT_SPLITTER_SASH_POS_CHANGED(ID_SIMULATOR
 }  // namespace
 
 MyFrame::MyFrame(const wxString& title, const wxPoint& pos, const wxSize& size)
-    : wxFrame(nullptr, wxID_ANY, title, pos, size, wxDEFAULT_FRAME_STYLE) {
+    : wxFrame(nullptr, wxID_ANY, title, pos, size, wxDEFAULT_FRAME_STYLE),
+      confirmReplace([this](const wxString& name) { return AskToReplace(this, name); }) {
     SetMenuBar(BuildMenus());
     Config& config = Config::Instance();
     config.Save();  // a complete configuration file at every start

@@ -11,6 +11,7 @@
 #include <wx/splitter.h>
 #include <wx/textctrl.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -22,6 +23,9 @@
 namespace tandrel {
 
 class MyDatalist;
+
+// The question before a save replaces a file (EditorTab.cpp).
+bool AskToReplace(wxWindow* parent, const wxString& chosenName);
 
 // The main window: menus, the simulator tab (datapath drawing, Step and
 // Reset, the three lists) and the editor tab (program text, initial data,
@@ -88,9 +92,11 @@ class MyFrame : public wxFrame, public CanvasHost {
     void BuildEditorTab(wxNotebook* notebook);
     void BuildHelp();
     void BuildIcons();
-    // Asks before a save replaces a file (EditorTab.cpp).
-    bool ConfirmReplace(const wxString& chosenName);
+public:
+    // Asks before a save replaces a file; tests answer in its place.
+    std::function<bool(const wxString& chosenName)> confirmReplace;
 
+private:
     std::unique_ptr<Simulator> simulator;
     DisplayState display;
     ColourTable colours;

@@ -109,8 +109,18 @@ class Tokenizer {
 
 }  // namespace
 
+namespace {
+Config* instance = nullptr;  // lives as long as the program
+}  // namespace
+
 Config& Config::Instance() {
-    static Config* instance = new Config("tandrel.conf");  // lives as long as the program
+    if (instance == nullptr) instance = new Config("tandrel.conf");
+    return *instance;
+}
+
+Config& Config::ReloadInstance() {
+    delete instance;
+    instance = new Config("tandrel.conf");
     return *instance;
 }
 

@@ -64,6 +64,10 @@ class Config {
     // The store of the program, created on first use from "tandrel.conf" in
     // the working directory.
     static Config& Instance();
+    // Forgets the store and reads "tandrel.conf" of the working directory
+    // afresh, as a new start of the program would (the window tests start
+    // each test in a folder of its own).
+    static Config& ReloadInstance();
 
     // A store with the defaults, then whatever `path` holds. A missing or
     // unreadable file leaves the defaults.

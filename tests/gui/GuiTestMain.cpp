@@ -1,0 +1,92 @@
+#include <GL/glut.h>
+#include <gtest/gtest.h>
+#include <wx/app.h>
+#include <wx/init.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "config/Config.h"
+#include "tests/gui/GuiTest.h"
+
+namespace tandrel::test {
+
+namespace {
+bool haveDisplay = false;
+}  // namespace
+
+bool HaveDisplay() {
+    return haveDisplay;
+}
+
+void Settle() {
+    for (int round = 0; round < 5; ++round) {
+        wxTheApp->ProcessPendingEvents();
+        while (wxTheApp->Pending()) wxTheApp->Dispatch();
+        wxTheApp->Yield(true);
+    }
+}
+
+void FrameTest::SetUp() {
+    if (!HaveDisplay()) GTEST_SKIP() << "no X display";
+    previousFolder = std::filesystem::current_path();
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    folder = std::filesystem::temp_directory_path() /
+             (std::string("tandrel-gui-") + info->test_suite_name() + "-" + info->name());
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    std::filesystem::current_path(folder);
+}
+
+void FrameTest::TearDown() {
+    if (frame != nullptr) {
+        frame->Destroy();
+        Settle();
+        frame = nullptr;
+    }
+    if (!previousFolder.empty()) {
+        std::filesystem::current_path(previousFolder);
+        std::filesystem::remove_all(folder);
+    }
+}
+
+MyFrame& FrameTest::Start() {
+    Config::ReloadInstance();
+    frame = new MyFrame(wxT("Tandrel"), wxPoint(50, 50), wxSize(450, 340));
+    frame->Show(true);
+    // Without a window manager nothing maximizes the window; give it the
+    // size a maximized window would have.
+    frame->SetSize(wxSize(1500, 950));
+    wxTheApp->SetTopWindow(frame);
+    frame->FinishStartup();
+    Settle();
+    return *frame;
+}
+
+void FrameTest::WriteFile(const std::string& name, const std::string& text) {
+    std::ofstream(folder / name, std::ios::binary) << text;
+}
+
+std::string FrameTest::ReadFile(const std::string& name) const {
+    std::stringstream text;
+    text << std::ifstream(folder / name, std::ios::binary).rdbuf();
+    return text.str();
+}
+
+}  // namespace tandrel::test
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    const char* display = std::getenv("DISPLAY");
+    tandrel::test::haveDisplay = display != nullptr && *display != '\0';
+    if (!tandrel::test::haveDisplay) return RUN_ALL_TESTS();
+
+    glutInit(&argc, argv);
+    wxApp::SetInstance(new wxApp());
+    if (!wxEntryStart(argc, argv) || !wxTheApp->CallOnInit()) return 1;
+    const int result = RUN_ALL_TESTS();
+    wxTheApp->OnExit();
+    wxEntryCleanup();
+    return result;
+}

@@ -1,0 +1,180 @@
+#include <wx/grid.h>
+
+#include "app/Ids.h"
+#include "app/MyDatalist.h"
+#include "config/Config.h"
+#include "tests/gui/GuiTest.h"
+
+namespace tandrel::test {
+namespace {
+
+const char* const kProgram =
+    "addi $1, $0, 5\n"
+    "addi $2, $0, -3\n"
+    "nop\n"
+    "nop\n"
+    "add $3, $1, $2\n"
+    "nop\n"
+    "nop\n"
+    "sw $3, 8($0)\n";
+
+wxString Cell(MyDatalist* list, long row) {
+    return list->GetItemText(row, 1);
+}
+
+void Command(MyFrame& frame, int id, wxEventType type = wxEVT_MENU) {
+    wxCommandEvent event(type, id);
+    frame.ProcessWindowEvent(event);
+}
+
+void Type(MyFrame& frame, const std::string& program) {
+    frame.ProgramText()->SetValue(wxString::FromUTF8(program));
+    Command(frame, ID_PARSE_BUTTON, wxEVT_BUTTON);
+}
+
+using MainWindow = FrameTest;
+
+TEST_F(MainWindow, StartsWithDefaultsAndWritesTheConfiguration) {
+    MyFrame& frame = Start();
+    EXPECT_EQ(frame.GetSimulator().CurrentLayout(), Layout::Simple);
+    EXPECT_EQ(frame.Display().numberFormat, NumberFormat::Decimal);
+    EXPECT_TRUE(frame.SimulatorSplitter()->IsSplit());
+    // The stored position is 200; the left panel's minimum width may push
+    // the sash a little further.
+    EXPECT_EQ(Config::Instance().GetInteger(option::kSimulatorSashPos), 200);
+    EXPECT_GE(frame.SimulatorSplitter()->GetSashPosition(), 200);
+    EXPECT_LE(frame.SimulatorSplitter()->GetSashPosition(), 213);
+    const std::string conf = ReadFile("tandrel.conf");
+    EXPECT_EQ(std::count(conf.begin(), conf.end(), '\n'), option::kLast);
+    EXPECT_EQ(frame.List(MyDatalist::kInstructions)->GetItemCount(), 512);
+    EXPECT_EQ(frame.List(MyDatalist::kRegisters)->GetItemCount(), 32);
+    EXPECT_EQ(frame.List(MyDatalist::kInstructions)->GetItemText(511, 0), wxT("2044"));
+}
+
+TEST_F(MainWindow, ParseAndStepShowRegistersAndDataOnEveryLayout) {
+    MyFrame& frame = Start();
+    Type(frame, kProgram);
+    EXPECT_EQ(frame.MessagesText()->GetValue(),
+              wxT("Instructions successfully parsed. Your program is now ready to run."));
+    // The program text is rewritten in canonical form.
+    EXPECT_TRUE(
+        frame.ProgramText()->GetValue().StartsWith(wxT("ADDI $1, $0, 5\nADDI $2, $0, -3\n")));
+    for (int id : {ID_LAYOUT_SIMPLE, ID_LAYOUT_PIPELINED, ID_LAYOUT_FORWARDING}) {
+        Command(frame, id);
+        const int steps = id == ID_LAYOUT_SIMPLE ? 7 * 8 : 8 + 4;
+        for (int i = 0; i < steps; ++i) Command(frame, wxID_FORWARD, wxEVT_BUTTON);
+        MyDatalist* registers = frame.List(MyDatalist::kRegisters);
+        EXPECT_EQ(Cell(registers, 1), wxT("5")) << id;
+        EXPECT_EQ(Cell(registers, 2), wxT("-3")) << id;
+        EXPECT_EQ(Cell(registers, 3), wxT("2")) << id;
+        EXPECT_EQ(Cell(frame.List(MyDatalist::kData), 8), wxT("2")) << id;
+        Command(frame, wxID_STOP, wxEVT_BUTTON);
+        EXPECT_EQ(Cell(registers, 3), wxT("0")) << id;
+    }
+    EXPECT_NE(ReadFile("tandrel.conf").find("showforwardinglayout: 1;"), std::string::npos);
+}
+
+TEST_F(MainWindow, ErrorsAreCountedListedAndMarkedRed) {
+    MyFrame& frame = Start();
+    Type(frame, "add $1, $2\nnop\n");
+    EXPECT_TRUE(frame.MessagesText()->GetValue().StartsWith(
+        wxT("There was 1 error when parsing the instructions.\n"
+            "These errors are listed below and highlighted above.\n\n")));
+    wxTextAttr style;
+    ASSERT_TRUE(frame.ProgramText()->GetStyle(1, style));
+    EXPECT_EQ(style.GetTextColour(), wxColour(255, 0, 0));
+    ASSERT_TRUE(frame.ProgramText()->GetStyle(frame.ProgramText()->XYToPosition(1, 1), style));
+    EXPECT_NE(style.GetTextColour(), wxColour(255, 0, 0));  // NOP is fine
+
+    Type(frame, "add $1, $2\nlw $1, 4\n");
+    EXPECT_TRUE(frame.MessagesText()->GetValue().StartsWith(
+        wxT("There were 2 errors when parsing the instructions.\n")));
+}
+
+TEST_F(MainWindow, InvalidGridCellsBecomeZeroAndEditsReachTheDataList) {
+    MyFrame& frame = Start();
+    wxGrid* grid = frame.DataGrid();
+    grid->SetCellValue(0, 0, wxT("-5"));
+    grid->SetCellValue(1, 0, wxT("abc"));
+    grid->SetCellValue(2, 0, wxT("2147483648"));
+    grid->SetCellValue(3, 0, wxT(""));
+    wxGridEvent changed(ID_DATA_GRID, wxEVT_GRID_CELL_CHANGED, grid, 0, 0);
+    frame.ProcessWindowEvent(changed);
+    EXPECT_EQ(grid->GetCellValue(0, 0), wxT("-5"));
+    for (int row : {1, 2, 3}) EXPECT_EQ(grid->GetCellValue(row, 0), wxT("0")) << row;
+    EXPECT_EQ(Cell(frame.List(MyDatalist::kData), 0), wxT("-5"));
+    EXPECT_EQ(frame.GetSimulator().GetData(0), 0xFFFFFFFBu);
+}
+
+TEST_F(MainWindow, FormatChangesRewriteAllListsAndAreSaved) {
+    MyFrame& frame = Start();
+    Type(frame, kProgram);
+    for (int i = 0; i < 7 * 2; ++i) Command(frame, wxID_FORWARD, wxEVT_BUTTON);
+    Command(frame, ID_FORMAT_HEXADECIMAL);
+    EXPECT_EQ(Cell(frame.List(MyDatalist::kRegisters), 2), wxT("-3"));
+    EXPECT_EQ(Cell(frame.List(MyDatalist::kInstructions), 0), wxT("8, 0, 1, 5"));
+    Command(frame, ID_FORMAT_BINARY);
+    EXPECT_EQ(Cell(frame.List(MyDatalist::kRegisters), 1), wxT("101"));
+    EXPECT_EQ(frame.List(MyDatalist::kRegisters)->GetItemText(1, 0), wxT("1"));
+    const std::string conf = ReadFile("tandrel.conf");
+    EXPECT_NE(conf.find("binaryformat: 1;"), std::string::npos);
+    EXPECT_NE(conf.find("hexadecimalformat: 0;"), std::string::npos);
+}
+
+TEST_F(MainWindow, LeftPanelTogglesAtTheStoredSash) {
+    WriteFile("tandrel.conf", "showleftpanel: 0; simulatorsashpos: 260;");
+    MyFrame& frame = Start();
+    EXPECT_FALSE(frame.SimulatorSplitter()->IsSplit());
+    frame.ShowLeftPanel(true, true);
+    Settle();
+    EXPECT_TRUE(frame.SimulatorSplitter()->IsSplit());
+    EXPECT_EQ(frame.SimulatorSplitter()->GetSashPosition(), 260);
+    EXPECT_NE(ReadFile("tandrel.conf").find("showleftpanel: 1;"), std::string::npos);
+    frame.ShowLeftPanel(true, true);
+    EXPECT_FALSE(frame.SimulatorSplitter()->IsSplit());
+    EXPECT_NE(ReadFile("tandrel.conf").find("showleftpanel: 0;"), std::string::npos);
+}
+
+TEST_F(MainWindow, LoadingAGoodFileFillsEditorGridAndMemory) {
+    WriteFile("good.def", "ADDI $1, $0, 9\nLW $2, 1($0)\nData:\n4, 77, \n");
+    MyFrame& frame = Start();
+    frame.LoadFrom(wxString((folder / "good.def").wstring()));
+    EXPECT_EQ(frame.ProgramText()->GetValue(), wxT("ADDI $1, $0, 9\nLW $2, 1($0)\n"));
+    EXPECT_EQ(frame.DataGrid()->GetCellValue(1, 0), wxT("77"));
+    EXPECT_EQ(Cell(frame.List(MyDatalist::kData), 1), wxT("77"));
+    EXPECT_EQ(frame.GetSimulator().GetInstructionMemory()->Read(0), 0x20010009u);
+}
+
+TEST_F(MainWindow, AFileThatCannotBeOpenedLosesNothing) {
+    MyFrame& frame = Start();
+    Type(frame, kProgram);
+    frame.DataGrid()->SetCellValue(5, 0, wxT("12"));
+    frame.SyncInitialData(false);
+    const wxString program = frame.ProgramText()->GetValue();
+    frame.LoadFrom(wxString((folder / "missing.def").wstring()));
+    EXPECT_EQ(frame.ProgramText()->GetValue(), program);
+    EXPECT_EQ(frame.DataGrid()->GetCellValue(5, 0), wxT("12"));
+    EXPECT_EQ(frame.GetSimulator().GetInstructionMemory()->Read(0), 0x20010005u);
+    EXPECT_TRUE(frame.MessagesText()->GetValue().Contains(wxT("missing.def")));
+    EXPECT_TRUE(frame.MessagesText()->GetValue().Contains(wxT("No such file")));
+}
+
+TEST_F(MainWindow, SavingOverAFileAsksFirst) {
+    WriteFile("old.def", "NOP\nData:\n");
+    MyFrame& frame = Start();
+    Type(frame, kProgram);
+    wxString asked;
+    frame.confirmReplace = [&](const wxString& name) {
+        asked = name;
+        return false;
+    };
+    frame.SaveTo(wxString((folder / "old").wstring()));  // ".def" is added
+    EXPECT_EQ(asked, wxT("old"));
+    EXPECT_EQ(ReadFile("old.def"), "NOP\nData:\n");
+    frame.confirmReplace = [](const wxString&) { return true; };
+    frame.SaveTo(wxString((folder / "old.def").wstring()));
+    EXPECT_EQ(ReadFile("old.def").rfind("ADDI $1, $0, 5\nADDI $2, $0, -3\nNOP\n", 0), 0u);
+}
+
+}  // namespace
+}  // namespace tandrel::test
