@@ -90,9 +90,12 @@ MyFrame::MyFrame(const wxString& title, const wxPoint& pos, const wxSize& size)
     Maximize(true);
 }
 
-// The list windows go with their parents; the map only forgets them.
+// The list windows go with their parents; the map only forgets them. The
+// help controller and the icons are the frame's alone and go with it.
 MyFrame::~MyFrame() {
     lists.clear();
+    delete help;
+    delete icons;
 }
 
 wxMenuBar* MyFrame::BuildMenus() {

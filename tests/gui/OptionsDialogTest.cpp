@@ -1,0 +1,305 @@
+// The options dialog: what it shows, its colour chooser, and what OK and
+// Cancel do to the configuration, its file, the display state and the window.
+#include <wx/bmpbuttn.h>
+#include <wx/sizer.h>
+#include <wx/statbox.h>
+#include <wx/stattext.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/Ids.h"
+#include "app/MyDatalist.h"
+#include "app/OptionsDialog.h"
+#include "config/Config.h"
+#include "tests/gui/GuiTest.h"
+
+namespace tandrel::test {
+namespace {
+
+constexpr int kColourOptions[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+constexpr int kCheckOptions[] = {13, 14, 18, 19, 20, 21, 22};
+
+void Command(MyFrame& frame, int id, wxEventType type = wxEVT_MENU) {
+    wxCommandEvent event(type, id);
+    frame.ProcessWindowEvent(event);
+}
+
+// A click on a swatch button as the toolkit reports it: from the button,
+// travelling up to the dialog.
+void ClickSwatch(MyDialog& dialog, int index) {
+    wxBitmapButton* button = dialog.ColourButton(index);
+    wxCommandEvent event(wxEVT_BUTTON, button->GetId());
+    event.SetEventObject(button);
+    button->ProcessWindowEvent(event);
+}
+
+wxColour SwatchColour(MyDialog& dialog, int index) {
+    const wxImage image = dialog.ColourButton(index)->GetBitmapLabel().ConvertToImage();
+    EXPECT_EQ(image.GetWidth(), 20);
+    EXPECT_EQ(image.GetHeight(), 20);
+    return wxColour(image.GetRed(10, 10), image.GetGreen(10, 10), image.GetBlue(10, 10));
+}
+
+std::string Lines(const std::string& text) {
+    return std::to_string(std::count(text.begin(), text.end(), '\n'));
+}
+
+// Runs the Options menu item; `answer` plays the user while the dialog is
+// open and returns the id that closes it.
+void RunOptions(MyFrame& frame, const std::function<int(MyDialog&)>& answer) {
+    bool answered = false;
+    wxTheApp->CallAfter([&] {
+        auto* dialog = dynamic_cast<MyDialog*>(wxWindow::FindWindowByName(wxT("dialogBox")));
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_TRUE(dialog->IsModal());
+        EXPECT_EQ(dialog->GetTitle(), wxT("Options"));
+        answered = true;
+        dialog->EndModal(answer(*dialog));
+    });
+    Command(frame, ID_OPTIONS);
+    EXPECT_TRUE(answered);
+    Settle();
+    EXPECT_EQ(wxWindow::FindWindowByName(wxT("dialogBox")), nullptr) << "dialog not destroyed";
+}
+
+using OptionsDialog = FrameTest;
+
+TEST_F(OptionsDialog, ShowsTheColourGridAndCheckBoxesFromTheConfiguration) {
+    WriteFile("tandrel.conf", "stage2colour: 10, 20, 30, 255;\nshowpopups: 0;\n");
+    MyFrame& frame = Start();
+    MyDialog dialog(&frame, wxID_ANY, frame.GetIcons(), wxT("Options"));
+
+    // The colour box holds the 5 x 6 grid, filled row by row.
+    wxSizer* column = dialog.GetSizer();
+    ASSERT_EQ(column->GetItemCount(), 3u);
+    auto* colourBox = dynamic_cast<wxStaticBoxSizer*>(column->GetItem(size_t{0})->GetSizer());
+    ASSERT_NE(colourBox, nullptr);
+    EXPECT_EQ(colourBox->GetStaticBox()->GetLabel(), wxT("&Colours"));
+    auto* grid = dynamic_cast<wxFlexGridSizer*>(colourBox->GetItem(size_t{0})->GetSizer());
+    ASSERT_NE(grid, nullptr);
+    EXPECT_EQ(grid->GetRows(), 5);
+    EXPECT_EQ(grid->GetCols(), 6);
+    EXPECT_TRUE(grid->IsColGrowable(0));
+    EXPECT_FALSE(grid->IsColGrowable(1));
+    EXPECT_EQ(grid->GetFlexibleDirection(), wxHORIZONTAL);
+    // Each pair of cells: a label and the swatch whose id is the option.
+    const std::vector<std::pair<const wxChar*, int>> cells = {
+        {wxT("&Component:"), 1},
+        {wxT("&Inactive link:"), 11},
+        {wxT("&Stage 1:"), 3},
+        {wxT("&Pipeline register:"), 2},
+        {wxT("&Text:"), 8},
+        {wxT("&Stage 2:"), 4},
+        {wxT("&Component fade:"), 9},
+        {wxT("&Border:"), 10},
+        {wxT("&Stage 3:"), 5},
+        {wxT(""), 0},
+        {wxT("&Background:"), 12},
+        {wxT("&Stage 4:"), 6},
+        {wxT(""), 0},
+        {wxT(""), 0},
+        {wxT("&Stage 5:"), 7},
+    };
+    ASSERT_EQ(grid->GetItemCount(), 2 * cells.size());
+    for (size_t pair = 0; pair < cells.size(); ++pair) {
+        SCOPED_TRACE(pair);
+        auto* label = dynamic_cast<wxStaticText*>(grid->GetItem(2 * pair)->GetWindow());
+        ASSERT_NE(label, nullptr);
+        EXPECT_EQ(label->GetLabel(), cells[pair].first);
+        wxWindow* second = grid->GetItem(2 * pair + 1)->GetWindow();
+        if (cells[pair].second == 0) {
+            ASSERT_NE(dynamic_cast<wxStaticText*>(second), nullptr);
+            EXPECT_EQ(dynamic_cast<wxStaticText*>(second)->GetLabel(), wxT(""));
+        } else {
+            EXPECT_EQ(second, dialog.ColourButton(cells[pair].second));
+            EXPECT_EQ(second->GetId(), cells[pair].second);
+        }
+    }
+    // Working copies and swatches start from the configuration.
+    for (int index : kColourOptions) {
+        SCOPED_TRACE(index);
+        const Colour stored = Config::Instance().GetColour(index);
+        EXPECT_EQ(dialog.GetColour(index), wxColour(stored.r, stored.g, stored.b, stored.a));
+        EXPECT_EQ(SwatchColour(dialog, index), wxColour(stored.r, stored.g, stored.b));
+    }
+    EXPECT_EQ(dialog.GetColour(4), wxColour(10, 20, 30));
+
+    // The display options, in option order, set from the configuration.
+    auto* optionBox = dynamic_cast<wxStaticBoxSizer*>(column->GetItem(size_t{1})->GetSizer());
+    ASSERT_NE(optionBox, nullptr);
+    EXPECT_EQ(optionBox->GetStaticBox()->GetLabel(), wxT("&Display options"));
+    const std::vector<const wxChar*> labels = {
+        wxT("Show left panel"),
+        wxT("Split instructions into fields"),
+        wxT("Show control lines"),
+        wxT("Show program counter lines"),
+        wxT("Show pop-ups"),
+        wxT("Highlight single instruction on pipelined layouts"),
+        wxT("Show bold data lines at all times"),
+    };
+    ASSERT_EQ(optionBox->GetItemCount(), labels.size());
+    for (size_t i = 0; i < labels.size(); ++i) {
+        SCOPED_TRACE(labels[i]);
+        EXPECT_EQ(optionBox->GetItem(i)->GetWindow(), dialog.CheckBox(kCheckOptions[i]));
+        EXPECT_EQ(dialog.CheckBox(kCheckOptions[i])->GetLabel(), labels[i]);
+        EXPECT_EQ(dialog.GetCheckBoxValue(kCheckOptions[i]), kCheckOptions[i] != 20);
+    }
+    // OK and Cancel close it.
+    EXPECT_NE(dialog.FindWindow(wxID_OK), nullptr);
+    EXPECT_NE(dialog.FindWindow(wxID_CANCEL), nullptr);
+}
+
+TEST_F(OptionsDialog, ColourChooserStartsFromTheWorkingColourAndOnlyOkChangesIt) {
+    MyFrame& frame = Start();
+    MyDialog dialog(&frame, wxID_ANY, frame.GetIcons(), wxT("Options"));
+    const wxColour before = dialog.GetColour(12);
+    wxColourData offered;
+    bool accept = false;
+    dialog.chooseColour = [&](wxWindow* parent, wxColourData& data) {
+        EXPECT_EQ(parent, &dialog);
+        offered = data;
+        data.SetColour(wxColour(1, 2, 3));
+        return accept;
+    };
+
+    ClickSwatch(dialog, 12);  // closed with Cancel
+    EXPECT_TRUE(offered.GetChooseFull());
+    EXPECT_EQ(offered.GetColour(), before);
+    EXPECT_EQ(dialog.GetColour(12), before);
+    EXPECT_EQ(SwatchColour(dialog, 12), wxColour(before.Red(), before.Green(), before.Blue()));
+
+    accept = true;
+    ClickSwatch(dialog, 12);
+    EXPECT_EQ(dialog.GetColour(12), wxColour(1, 2, 3));
+    EXPECT_EQ(SwatchColour(dialog, 12), wxColour(1, 2, 3));
+    // The first button of the range reaches the chooser too, for its own colour.
+    ClickSwatch(dialog, 1);
+    EXPECT_EQ(offered.GetColour(), wxColour(191, 191, 153));
+    EXPECT_EQ(dialog.GetColour(1), wxColour(1, 2, 3));
+    // Nothing reaches the configuration before OK.
+    EXPECT_EQ(Config::Instance().GetColour(12), Colour::Rgba(255, 255, 255));
+    EXPECT_EQ(Config::Instance().GetColour(1), Colour::Rgba(191, 191, 153));
+}
+
+TEST_F(OptionsDialog, OkAppliesEveryChoiceToConfigurationDisplayDrawingAndLists) {
+    // A layout, format and sash positions that the dialog must leave alone.
+    WriteFile("tandrel.conf",
+              "showsimplelayout: 0;\nshowpipelinelayout: 1;\nbinaryformat: 0;\n"
+              "decimalformat: 0;\nhexadecimalformat: 1;\nsimulatorsashpos: 240;\n"
+              "editorsashpos: 260;\n");
+    MyFrame& frame = Start();
+    frame.ProgramText()->SetValue(wxT("addi $1, $0, 5\n"));
+    Command(frame, ID_PARSE_BUTTON, wxEVT_BUTTON);
+    MyDatalist* instructions = frame.List(MyDatalist::kInstructions);
+    EXPECT_EQ(instructions->GetItemText(0, 1), wxT("8, 0, 1, 5"));
+
+    MyDialog dialog(&frame, wxID_ANY, frame.GetIcons(), wxT("Options"));
+    for (int index : kCheckOptions)
+        if (index != option::kShowLeftPanel) dialog.CheckBox(index)->SetValue(false);
+    dialog.chooseColour = [](wxWindow*, wxColourData& data) {
+        data.SetColour(wxColour(10, 200, 30));
+        return true;
+    };
+    ClickSwatch(dialog, option::kBackgroundColour);
+    ClickSwatch(dialog, option::kStage1Colour);
+    frame.ApplyOptions(dialog);
+
+    Config& config = Config::Instance();
+    for (int index : kCheckOptions) EXPECT_EQ(config.GetFlag(index), index == 13) << index;
+    for (int index : {14, 18, 19, 20}) EXPECT_FALSE(frame.Display().Flag(index)) << index;
+    EXPECT_FALSE(frame.Display().boldDataLines);
+    EXPECT_FALSE(frame.Display().highlightSingle);
+    EXPECT_EQ(config.GetColour(12), Colour::Rgba(10, 200, 30));
+    EXPECT_EQ(config.GetColour(3), Colour::Rgba(10, 200, 30));
+    EXPECT_EQ(config.GetColour(2), Colour::Rgba(191, 153, 153));
+    // The drawing's own table follows.
+    EXPECT_FLOAT_EQ(frame.Colours().Get(12).g, 200.0f / 255.0f);
+    EXPECT_FLOAT_EQ(frame.Colours().Get(3).r, 10.0f / 255.0f);
+    EXPECT_FLOAT_EQ(frame.Colours().Get(1).r, 191.0f / 255.0f);
+    // The instruction list is rebuilt as whole words at once.
+    EXPECT_EQ(instructions->GetItemText(0, 1), wxT("20010005"));
+    // Untouched: layout, format and sash positions.
+    EXPECT_EQ(frame.GetSimulator().CurrentLayout(), Layout::Pipelined);
+    EXPECT_EQ(frame.Display().numberFormat, NumberFormat::Hexadecimal);
+    for (int index : {15, 23, 24}) EXPECT_FALSE(config.GetFlag(index)) << index;
+    for (int index : {16, 25}) EXPECT_TRUE(config.GetFlag(index)) << index;
+}
+
+TEST_F(OptionsDialog, OkThroughTheMenuSavesTheConfigurationFile) {
+    MyFrame& frame = Start();
+    RunOptions(frame, [](MyDialog& dialog) {
+        dialog.CheckBox(option::kShowPopups)->SetValue(false);
+        dialog.CheckBox(option::kShowBoldDataLines)->SetValue(false);
+        dialog.chooseColour = [](wxWindow*, wxColourData& data) {
+            data.SetColour(wxColour(1, 2, 3));
+            return true;
+        };
+        ClickSwatch(dialog, option::kBorderColour);
+        return wxID_OK;
+    });
+    const std::string conf = ReadFile("tandrel.conf");
+    EXPECT_EQ(Lines(conf), "27");
+    EXPECT_NE(conf.find("bordercolour: 1, 2, 3, 255;\n"), std::string::npos) << conf;
+    EXPECT_NE(conf.find("showpopups: 0;\n"), std::string::npos) << conf;
+    EXPECT_NE(conf.find("showbolddatalines: 0;\n"), std::string::npos) << conf;
+    EXPECT_NE(conf.find("showcontrollines: 1;\n"), std::string::npos) << conf;
+    EXPECT_FALSE(frame.Display().Flag(option::kShowPopups));
+}
+
+TEST_F(OptionsDialog, CancelKeepsEveryValueButRewritesTheFile) {
+    WriteFile("tandrel.conf", "showpopups: 0;\nfadecolour: 9, 8, 7, 255;\n");
+    MyFrame& frame = Start();
+    WriteFile("tandrel.conf", "replaced by hand\n");
+    RunOptions(frame, [](MyDialog& dialog) {
+        for (int index : kCheckOptions)
+            dialog.CheckBox(index)->SetValue(!dialog.CheckBox(index)->GetValue());
+        dialog.chooseColour = [](wxWindow*, wxColourData& data) {
+            data.SetColour(wxColour(1, 2, 3));
+            return true;
+        };
+        ClickSwatch(dialog, option::kFadeColour);
+        EXPECT_EQ(dialog.GetColour(option::kFadeColour), wxColour(1, 2, 3));
+        return wxID_CANCEL;
+    });
+    const std::string conf = ReadFile("tandrel.conf");
+    EXPECT_EQ(Lines(conf), "27") << conf;
+    EXPECT_NE(conf.find("fadecolour: 9, 8, 7, 255;\n"), std::string::npos) << conf;
+    EXPECT_NE(conf.find("showpopups: 0;\n"), std::string::npos) << conf;
+    EXPECT_NE(conf.find("showleftpanel: 1;\n"), std::string::npos) << conf;
+    EXPECT_TRUE(frame.SimulatorSplitter()->IsSplit());
+    EXPECT_FALSE(frame.Display().Flag(option::kShowPopups));
+    EXPECT_TRUE(frame.Display().Flag(option::kShowControlLines));
+    EXPECT_FLOAT_EQ(frame.Colours().Get(option::kFadeColour).r, 9.0f / 255.0f);
+}
+
+TEST_F(OptionsDialog, ShowLeftPanelHidesThePanelAndBringsItBackAtTheStoredSash) {
+    WriteFile("tandrel.conf", "simulatorsashpos: 250;\n");
+    MyFrame& frame = Start();
+    ASSERT_TRUE(frame.SimulatorSplitter()->IsSplit());
+    {
+        MyDialog dialog(&frame, wxID_ANY, frame.GetIcons(), wxT("Options"));
+        dialog.CheckBox(option::kShowLeftPanel)->SetValue(false);
+        frame.ApplyOptions(dialog);
+    }
+    Settle();
+    EXPECT_FALSE(frame.SimulatorSplitter()->IsSplit());
+    EXPECT_FALSE(Config::Instance().GetFlag(option::kShowLeftPanel));
+    EXPECT_NE(ReadFile("tandrel.conf").find("showleftpanel: 0;\n"), std::string::npos);
+    {
+        MyDialog dialog(&frame, wxID_ANY, frame.GetIcons(), wxT("Options"));
+        EXPECT_FALSE(dialog.GetCheckBoxValue(option::kShowLeftPanel));
+        dialog.CheckBox(option::kShowLeftPanel)->SetValue(true);
+        frame.ApplyOptions(dialog);
+    }
+    Settle();
+    EXPECT_TRUE(frame.SimulatorSplitter()->IsSplit());
+    EXPECT_EQ(frame.SimulatorSplitter()->GetSashPosition(), 250);
+    EXPECT_TRUE(Config::Instance().GetFlag(option::kShowLeftPanel));
+    EXPECT_NE(ReadFile("tandrel.conf").find("showleftpanel: 1;\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tandrel::test
