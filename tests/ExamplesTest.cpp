@@ -7,12 +7,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <ostream>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -214,8 +216,19 @@ TEST(ExamplesTest, EachLayoutOfAnExampleHasExactlyOneExpectedResult) {
 // have exactly one ':', on a line of its own, followed by the 512 data words
 // as 32 lines of 16 "N, " entries. Non-ASCII text would not read back as
 // typed.
+// Sixteen "N, " entries and nothing else.
+bool IsDataLine(const std::string& line) {
+    std::size_t at = 0;
+    for (int entry = 0; entry < 16; ++entry) {
+        const std::size_t digits = at;
+        while (at < line.size() && std::isdigit(static_cast<unsigned char>(line[at]))) ++at;
+        if (at == digits || line.compare(at, 2, ", ") != 0) return false;
+        at += 2;
+    }
+    return at == line.size();
+}
+
 TEST(ExamplesTest, NotesEndAtALoneColonFollowedByTheDataWords) {
-    const std::regex dataLine("([0-9]+, ){16}");
     for (const Example& example : kExamples) {
         SCOPED_TRACE(example.file);
         const std::string text = ReadFile(ExamplesDir() / example.file);
@@ -228,7 +241,7 @@ TEST(ExamplesTest, NotesEndAtALoneColonFollowedByTheDataWords) {
         ASSERT_NE(colon, lines.end());
         ASSERT_EQ(lines.end() - colon, 1 + 32);
         for (auto line = colon + 1; line != lines.end(); ++line)
-            EXPECT_TRUE(std::regex_match(*line, dataLine)) << *line;
+            EXPECT_TRUE(IsDataLine(*line)) << *line;
         EXPECT_EQ(text.back(), '\n');
     }
 }
@@ -293,9 +306,28 @@ INSTANTIATE_TEST_SUITE_P(Examples, ExampleRunTest, ::testing::ValuesIn(kExamples
 // Reads the "Expected result on LAYOUTS" blocks of a file's notes: the header
 // names the layouts, the lines up to the next blank line hold "$N = V" and
 // "data N = V" entries.
+// Every "<prefix>N = V" in a line, as (N, V) pairs.
+std::vector<std::pair<long long, long long>> Entries(const std::string& line,
+                                                     const std::string& prefix) {
+    std::vector<std::pair<long long, long long>> found;
+    for (std::size_t at = line.find(prefix); at != std::string::npos;
+         at = line.find(prefix, at + 1)) {
+        long long key = 0;
+        long long value = 0;
+        char sign = 0;
+        int used = 0;
+        const std::string rest = line.substr(at + prefix.size());
+        if (std::sscanf(rest.c_str(), "%lld = %n", &key, &used) != 1 || used == 0) continue;
+        const char* number = rest.c_str() + used;
+        sign = *number == '-' ? '-' : 0;
+        if (!std::isdigit(static_cast<unsigned char>(number[sign ? 1 : 0]))) continue;
+        value = std::atoll(number);
+        found.emplace_back(key, value);
+    }
+    return found;
+}
+
 std::map<Layout, Result> NotedResults(const std::string& text, int& blocks) {
-    static const std::regex registerEntry(R"(\$([0-9]+) = (-?[0-9]+))");
-    static const std::regex dataEntry(R"(data ([0-9]+) = (-?[0-9]+))");
     static const std::string header = "Expected result on ";
     std::map<Layout, Result> noted;
     blocks = 0;
@@ -308,12 +340,10 @@ std::map<Layout, Result> NotedResults(const std::string& text, int& blocks) {
             if (lines[i].find(LayoutName(layout)) != std::string::npos) layouts.push_back(layout);
         Result result;
         for (++i; i < lines.size() && !lines[i].empty(); ++i) {
-            const std::string& line = lines[i];
-            for (std::sregex_iterator m(line.begin(), line.end(), registerEntry), end; m != end;
-                 ++m)
-                result.registers[std::stoi((*m)[1])] = std::stoll((*m)[2]);
-            for (std::sregex_iterator m(line.begin(), line.end(), dataEntry), end; m != end; ++m)
-                result.data[std::stoull((*m)[1])] = std::stoll((*m)[2]);
+            for (const auto& [n, v] : Entries(lines[i], "$"))
+                result.registers[static_cast<int>(n)] = v;
+            for (const auto& [n, v] : Entries(lines[i], "data "))
+                result.data[static_cast<std::uint64_t>(n)] = v;
         }
         for (Layout layout : layouts) {
             EXPECT_EQ(noted.count(layout), 0u) << LayoutName(layout) << " has two blocks";

@@ -1,0 +1,94 @@
+// tandrel-cli's `run --until-done` on a full instruction memory whose loop
+// runs 10,000 times: loading the file and stepping to the end, through the
+// same functions the command uses.
+
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "cli/Program.h"
+
+namespace tandrel {
+namespace {
+
+constexpr int kIterations = 10000;
+constexpr int kInstructions = 128;
+
+// A counted loop (6 instructions, its two branch slots padded with NOPs),
+// then straight-line code up to 128 instructions.
+std::string LoopProgram() {
+    std::string text = "ADDI $1, $0, " + std::to_string(kIterations) +
+                       "\n"
+                       "NOP\n"
+                       "NOP\n"
+                       "BEQ $1, $0, 5\n"  // 12: leave for 36
+                       "NOP\n"
+                       "ADDI $1, $1, -1\n"
+                       "ADDI $2, $2, 3\n"
+                       "BEQ $0, $0, -5\n"  // 28: back to 12
+                       "NOP\n";
+    for (int i = 9; i < kInstructions; ++i) {
+        const std::string reg = "$" + std::to_string(3 + i % 20);
+        text += "ADDI " + reg + ", " + reg + ", " + std::to_string(i) + "\n";
+    }
+    return text + "Data:\n";
+}
+
+// The program as a definition file in a private folder, removed again when
+// the benchmark ends.
+class ProgramFolder {
+  public:
+    ProgramFolder() {
+        char pattern[] = "/tmp/tandrel-cli-bench-XXXXXX";
+        if (::mkdtemp(pattern) == nullptr) return;
+        folder = pattern;
+        file = folder + "/loop.def";
+        std::ofstream(file) << LoopProgram();
+    }
+    ~ProgramFolder() {
+        if (folder.empty()) return;
+        std::remove(file.c_str());
+        ::rmdir(folder.c_str());
+    }
+    ProgramFolder(const ProgramFolder&) = delete;
+    ProgramFolder& operator=(const ProgramFolder&) = delete;
+
+    std::string folder, file;
+};
+
+const std::string& ProgramFile() {
+    static const ProgramFolder program;
+    return program.file;
+}
+
+void RunUntilDone(benchmark::State& state) {
+    const auto layout = static_cast<Layout>(state.range(0));
+    cli::RunLimits limits;
+    // The default limit (100000 clock cycles) is enough for the 10,000-round loop.
+    long long steps = 0;
+    for (auto _ : state) {
+        Simulator sim;
+        cli::LoadDefinitionFile(sim, ProgramFile(), layout);
+        const cli::RunOutcome outcome = cli::RunProgram(sim, limits, cli::ProgramEnd(sim));
+        steps = outcome.steps;
+        if (!outcome.done || cli::CaptureState(sim).registers[2] != 3u * kIterations)
+            state.SkipWithError("the loop did not finish with the expected total");
+    }
+    state.counters["steps"] = static_cast<double>(steps);
+}
+BENCHMARK(RunUntilDone)
+    ->ArgName("layout")
+    ->Arg(static_cast<int>(Layout::Simple))
+    ->Arg(static_cast<int>(Layout::Pipelined))
+    ->Arg(static_cast<int>(Layout::Forwarding))
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+}  // namespace
+}  // namespace tandrel
+
+BENCHMARK_MAIN();

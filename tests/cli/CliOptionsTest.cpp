@@ -1,0 +1,89 @@
+// The argument reader on its own: defaults, both value spellings, and the
+// combinations a command refuses.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cli/Options.h"
+#include "cli/Picture.h"
+
+namespace tandrel {
+namespace cli {
+namespace {
+
+ParsedArguments Parse(std::vector<std::string> args) {
+    return ParseArguments(args);
+}
+
+TEST(CliOptions, DefaultsPerCommand) {
+    const Options run = Parse({"run", "p.def"}).options;
+    EXPECT_EQ(run.command, Command::Run);
+    EXPECT_EQ(run.file, "p.def");
+    EXPECT_EQ(run.layout, Layout::Simple);
+    EXPECT_TRUE(run.untilDone);
+    EXPECT_EQ(run.maxSteps, 0);  // the default limit in clock cycles
+    EXPECT_EQ(run.format, NumberFormat::Decimal);
+    EXPECT_FALSE(run.json);
+
+    EXPECT_EQ(Parse({"diagram", "p.def"}).options.layout, Layout::Pipelined);
+
+    const ParsedArguments picture = Parse({"picture", "p.def", "-o", "x.png"});
+    EXPECT_EQ(picture.error, "");
+    EXPECT_FALSE(picture.options.untilDone);
+    EXPECT_EQ(picture.options.steps, 0);
+}
+
+TEST(CliOptions, ValuesInEitherSpellingAndFilesAfterDoubleDash) {
+    const ParsedArguments parsed =
+        Parse({"run", "--layout=forwarding", "--steps", "12", "--max-steps=5", "--format", "hex",
+               "--json", "--", "--odd-name.def"});
+    ASSERT_EQ(parsed.error, "");
+    EXPECT_EQ(parsed.options.layout, Layout::Forwarding);
+    EXPECT_FALSE(parsed.options.untilDone);
+    EXPECT_EQ(parsed.options.steps, 12);
+    EXPECT_EQ(parsed.options.maxSteps, 5);
+    EXPECT_EQ(parsed.options.format, NumberFormat::Hexadecimal);
+    EXPECT_TRUE(parsed.options.json);
+    EXPECT_EQ(parsed.options.file, "--odd-name.def");
+
+    const Options picture =
+        Parse({"picture", "p.def", "-oframe%d.png", "--steps=3", "--config", "c.conf"}).options;
+    EXPECT_EQ(picture.output, "frame%d.png");
+    EXPECT_EQ(picture.steps, 3);
+    EXPECT_EQ(picture.config, "c.conf");
+}
+
+TEST(CliOptions, RefusedCombinations) {
+    const std::vector<std::vector<std::string>> refused = {
+        {"check", "p.def", "--steps", "3"},          // check only parses
+        {"compare", "p.def", "--layout", "simple"},  // compare runs all three
+        {"run", "p.def", "-o", "x.png"},
+        {"picture", "p.def", "--until-done", "-o", "x.png"},
+        {"picture", "p.def"},  // no -o
+        {"run", "p.def", "--steps", "12x"},
+        {"run", "p.def", "--steps", "1000000000001"},
+        {"run", "p.def", "--max-steps", ""},
+        {"run", "p.def", "--format", "oct"},
+        {"run", "p.def", "--json=yes"},
+        {"run", "p.def", "--steps", "3", "--until-done"},
+        {"--verbose"},
+    };
+    for (const auto& args : refused) {
+        std::string joined;
+        for (const auto& a : args) joined += a + " ";
+        EXPECT_NE(Parse(args).error, "") << joined;
+    }
+}
+
+TEST(CliOptions, PictureNamesNumberEveryPercentD) {
+    EXPECT_EQ(PictureFileName("frame%d.png", 7), "frame7.png");
+    EXPECT_EQ(PictureFileName("a%d/b%d.png", 12), "a12/b12.png");
+    EXPECT_EQ(PictureFileName("100%.png", 3), "100%.png");
+    EXPECT_EQ(PictureFileName("plain.png", 3), "plain.png");
+}
+
+}  // namespace
+}  // namespace cli
+}  // namespace tandrel

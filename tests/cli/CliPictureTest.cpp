@@ -1,0 +1,188 @@
+// tandrel-cli picture as a process: the PNG's size, and colours at places
+// taken from the single-cycle layout table, worked out from the drawing
+// rules: a body's anti-diagonal is the mid-point of its fill and the fade
+// colour; a wire leaving the active PC has the first stage colour, scaled
+// by 0.7 once the PC has been active for one pass.
+
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "sim/LayoutTable.h"
+#include "tests/cli/CliTestSupport.h"
+
+namespace tandrel {
+namespace {
+
+using clitest::Result;
+using clitest::RunCli;
+using clitest::TempDir;
+
+constexpr int kWidth = 1150;
+constexpr int kHeight = 870;
+constexpr double kPixelsPerUnitX = 4.6;
+constexpr double kPixelsPerUnitY = 5.0;
+
+struct Rgb {
+    int r = -1, g = -1, b = -1;
+};
+
+std::ostream& operator<<(std::ostream& out, const Rgb& c) {
+    return out << "(" << c.r << ", " << c.g << ", " << c.b << ")";
+}
+
+bool Near(const Rgb& a, const Rgb& b) {
+    return std::abs(a.r - b.r) <= 1 && std::abs(a.g - b.g) <= 1 && std::abs(a.b - b.b) <= 1;
+}
+
+class Png {
+  public:
+    explicit Png(const std::string& file) {
+        png_image image;
+        std::memset(&image, 0, sizeof image);
+        image.version = PNG_IMAGE_VERSION;
+        if (png_image_begin_read_from_file(&image, file.c_str()) == 0) return;
+        image.format = PNG_FORMAT_RGB;
+        pixels.resize(PNG_IMAGE_SIZE(image));
+        if (png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr) == 0) {
+            pixels.clear();
+            return;
+        }
+        width = static_cast<int>(image.width);
+        height = static_cast<int>(image.height);
+    }
+
+    // x from the left, y from the top.
+    Rgb At(int x, int y) const {
+        const std::size_t at = (static_cast<std::size_t>(y) * width + x) * 3;
+        return {pixels[at], pixels[at + 1], pixels[at + 2]};
+    }
+
+    // The colour nearest to `expected` in a short vertical run of pixels, so
+    // that a line's exact pixel row does not matter.
+    Rgb NearestInColumn(int x, int y, const Rgb& expected) const {
+        Rgb best;
+        int bestDistance = 1 << 30;
+        for (int row = y - 3; row <= y + 3; ++row) {
+            const Rgb c = At(x, row);
+            const int d = std::abs(c.r - expected.r) + std::abs(c.g - expected.g) +
+                          std::abs(c.b - expected.b);
+            if (d < bestDistance) bestDistance = d, best = c;
+        }
+        return best;
+    }
+
+    int width = 0, height = 0;
+    std::vector<unsigned char> pixels;
+};
+
+const ElementRow& Element(ElementClass cls) {
+    for (const ElementRow& row : SimpleLayoutTable().elements)
+        if (row.cls == cls) return row;
+    throw std::runtime_error("no such element");
+}
+
+int PixelX(double x) {
+    return static_cast<int>(x * kPixelsPerUnitX);
+}
+int PixelRowFromTop(double y) {
+    return kHeight - static_cast<int>(y * kPixelsPerUnitY);
+}
+
+// A point on the instruction memory's anti-diagonal, clear of its labels.
+void MemoryPoint(int& x, int& y) {
+    const ElementRow& memory = Element(ElementClass::InstructionMemory);
+    x = PixelX(memory.x + 0.85 * memory.width);
+    y = PixelRowFromTop(memory.y + 0.15 * memory.height);
+}
+
+// A point on the wire from the PC to the instruction memory, clear of the
+// junction after the PC and of the arrowhead at the memory.
+void PcWirePoint(int& x, int& y) {
+    const ElementRow& pc = Element(ElementClass::PC);
+    const ElementRow& memory = Element(ElementClass::InstructionMemory);
+    x = PixelX(memory.x - 4.0);
+    y = PixelRowFromTop(pc.y + pc.height / 2.0);
+}
+
+const char* const kProgram = "ADDI $1, $0, 5\nADD $2, $1, $1\nData:\n";
+
+TEST(CliPicture, DefaultColoursAfterZeroAndOneSteps) {
+    TempDir dir;
+    dir.Write("p.def", kProgram);
+    // No display: the command starts a private one for itself.
+    Result result = RunCli(dir, "picture p.def -o 'step%d.png' --steps 1", "env -u DISPLAY");
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(dir.Names(), (std::set<std::string>{"p.def", "step0.png", "step1.png"}));
+
+    int memoryX = 0, memoryY = 0, wireX = 0, wireY = 0;
+    MemoryPoint(memoryX, memoryY);
+    PcWirePoint(wireX, wireY);
+    const Rgb white{255, 255, 255};
+    const Rgb memoryMid{223, 223, 204};  // (191, 191, 153) halfway to white
+    const Rgb red{255, 0, 0};
+    const Rgb dimmedRed{178, 0, 0};
+
+    const Png first(dir.path + "/step0.png");
+    ASSERT_EQ(first.width, kWidth);
+    ASSERT_EQ(first.height, kHeight);
+    EXPECT_PRED2(Near, first.At(0, 0), white);
+    EXPECT_PRED2(Near, first.At(kWidth - 1, kHeight - 1), white);
+    EXPECT_PRED2(Near, first.At(memoryX, memoryY), memoryMid);
+    EXPECT_PRED2(Near, first.NearestInColumn(wireX, wireY, red), red);
+
+    const Png second(dir.path + "/step1.png");
+    ASSERT_EQ(second.width, kWidth);
+    EXPECT_PRED2(Near, second.NearestInColumn(wireX, wireY, dimmedRed), dimmedRed);
+    EXPECT_PRED2(Near, second.At(memoryX, memoryY), memoryMid);
+}
+
+TEST(CliPicture, ColoursFromAConfigurationFile) {
+    TempDir dir;
+    dir.Write("p.def", kProgram);
+    const std::string config =
+        "stage1colour: 0, 0, 255, 255;\n"
+        "backgroundcolour: 10, 20, 30, 255;\n"
+        "componentcolour: 1, 101, 201, 255;\n";
+    dir.Write("my.conf", config);
+    Result result = RunCli(dir, "picture p.def -o out.png --config my.conf");
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(dir.Read("my.conf"), config);  // only read
+
+    int memoryX = 0, memoryY = 0, wireX = 0, wireY = 0;
+    MemoryPoint(memoryX, memoryY);
+    PcWirePoint(wireX, wireY);
+    const Png png(dir.path + "/out.png");
+    ASSERT_EQ(png.width, kWidth);
+    ASSERT_EQ(png.height, kHeight);
+    EXPECT_PRED2(Near, png.At(0, 0), (Rgb{10, 20, 30}));
+    EXPECT_PRED2(Near, png.At(memoryX, memoryY), (Rgb{128, 178, 228}));
+    EXPECT_PRED2(Near, png.NearestInColumn(wireX, wireY, Rgb{0, 0, 255}), (Rgb{0, 0, 255}));
+}
+
+TEST(CliPicture, UnwritableOutputAndMissingConfiguration) {
+    TempDir dir;
+    dir.Write("p.def", kProgram);
+    Result noFolder = RunCli(dir, "picture p.def -o no/such/folder.png");
+    EXPECT_EQ(noFolder.status, 2);
+    EXPECT_EQ(noFolder.err, "tandrel-cli: no/such/folder.png: No such file or directory\n");
+
+    Result noConfig = RunCli(dir, "picture p.def -o x.png --config absent.conf");
+    EXPECT_EQ(noConfig.status, 2);
+    EXPECT_EQ(noConfig.err, "tandrel-cli: absent.conf: No such file or directory\n");
+    // A slip of the fingers must not turn the program into a picture.
+    Result overwrite = RunCli(dir, "picture p.def -o ./p.def");
+    EXPECT_EQ(overwrite.status, 2);
+    EXPECT_EQ(overwrite.err, "tandrel-cli: ./p.def: is the program file; not overwritten\n");
+    EXPECT_EQ(dir.Read("p.def"), kProgram);
+    EXPECT_EQ(dir.Names(), (std::set<std::string>{"p.def"}));
+}
+
+}  // namespace
+}  // namespace tandrel
