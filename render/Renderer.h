@@ -1,0 +1,23 @@
+#pragma once
+
+#include "render/DrawRules.h"
+#include "render/ViewGeometry.h"
+#include "sim/Simulator.h"
+
+// OpenGL drawing of the datapath. Everything here needs a current OpenGL
+// context, and text needs glutInit to have been called.
+
+namespace tandrel {
+
+// Prepares a frame on a window of the given size: blending and line
+// smoothing, pixel coordinates with the origin at the bottom left, and the
+// model-view scaled (view::kScaleX, view::kScaleY) so that drawing is in
+// layout units. Clearing the buffer is left to the caller.
+void SetUpView(int width, int height);
+
+// Draws the whole datapath in layout units: the background, then for every
+// element its input arrowheads, the wires leaving it and its body, so later
+// elements paint over earlier ones.
+void DrawDatapath(const Simulator& sim, const DisplayOptions& options, const ColourTable& colours);
+
+}  // namespace tandrel

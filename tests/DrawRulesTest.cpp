@@ -1,0 +1,520 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <memory>
+#include <string>
+
+#include "model/Combinational.h"
+#include "render/DrawRules.h"
+#include "sim/Simulator.h"
+
+namespace tandrel {
+namespace {
+
+using K = InstructionKind;
+
+constexpr float kTolerance = 1e-5f;
+
+void ExpectColour(const ColourRecord& actual, float r, float g, float b, float a,
+                  const std::string& where = "") {
+    EXPECT_NEAR(actual.r, r, kTolerance) << where;
+    EXPECT_NEAR(actual.g, g, kTolerance) << where;
+    EXPECT_NEAR(actual.b, b, kTolerance) << where;
+    EXPECT_NEAR(actual.a, a, kTolerance) << where;
+}
+
+// A plain element with one output on its right edge (port 0) and one input on
+// its left edge (port 1).
+std::unique_ptr<Component> MakeElement(bool isControl = false, bool isPcPath = false) {
+    auto e = std::make_unique<Component>(L"element", ElementKind::ALU, isControl, isPcPath,
+                                         Box{10, 10, 10, 10}, 0.5, 0.5);
+    e->AddOutput(0, PortAt(Side::Right, L"out", 1.0, 0.5));
+    e->AddInput(1, PortAt(Side::Left, L"in", 0.0, 0.5));
+    return e;
+}
+
+void MakeActive(Component& e) {
+    e.SetActive(true);
+    e.LatchActive();
+}
+
+DrawContext Context(bool isSimple, bool highlightSingle, int highlightStage, int rotation) {
+    DrawContext c;
+    c.isSimple = isSimple;
+    c.options.highlightSingle = highlightSingle;
+    c.highlightStage = highlightStage;
+    c.colourRotation = rotation;
+    return c;
+}
+
+// ---------------------------------------------------------------- colours
+
+TEST(ColourTable, StartsWithTheDefaultsAndFollowsTheConfiguration) {
+    ColourTable colours;
+    ExpectColour(colours.Get(option::kComponentColour), 191 / 255.f, 191 / 255.f, 153 / 255.f, 1);
+    ExpectColour(colours.Get(option::kBackgroundColour), 1, 1, 1, 1);
+
+    Config config{std::string{}};
+    config.SetColour(option::kStage2Colour, Colour::Rgba(10, 20, 30, 40));
+    config.SetColour(option::kTextColour, Colour{});  // not valid: keeps the old colour
+    colours.Refresh(config);
+    ExpectColour(colours.Stage(1), 10 / 255.f, 20 / 255.f, 30 / 255.f, 40 / 255.f);
+    ExpectColour(colours.Get(option::kTextColour), 0, 0, 0, 1);
+}
+
+TEST(ColourTable, StageIndicesOutsideTheFiveColoursAreOpaqueWhite) {
+    const ColourTable colours;
+    const struct {
+        int index;
+        float r, g, b;
+    } cases[] = {
+        {0, 1, 0, 0}, {1, 0, 1, 0},  {2, 1, 0, 1}, {3, 0, 0, 1},
+        {4, 0, 1, 1}, {-1, 1, 1, 1}, {5, 1, 1, 1}, {42, 1, 1, 1},
+    };
+    for (const auto& c : cases)
+        ExpectColour(colours.Stage(c.index), c.r, c.g, c.b, 1, std::to_string(c.index));
+}
+
+TEST(ColourMixing, MixesFromFillTowardsFadeAndDimsToOpaque) {
+    const ColourRecord fill{0.2f, 0.4f, 0.6f, 1.0f, true};
+    const ColourRecord fade{1.0f, 1.0f, 1.0f, 0.0f, true};
+    ExpectColour(Mix(fill, fade, 0.0), 0.2f, 0.4f, 0.6f, 1.0f);
+    ExpectColour(Mix(fill, fade, 1.0), 1, 1, 1, 0);
+    ExpectColour(Mix(fill, fade, 0.5), 0.6f, 0.7f, 0.8f, 0.5f);
+
+    const ColourRecord halfClear{1.0f, 0.5f, 0.0f, 0.5f, true};
+    ExpectColour(Dimmed(halfClear, 1.0f), 1.0f, 0.5f, 0.0f, 0.5f);
+    ExpectColour(Dimmed(halfClear, 0.7f), 0.7f, 0.35f, 0.0f, 1.0f);
+}
+
+// ------------------------------------------------------------ wire state
+
+// Expected colours with the default configuration.
+constexpr ColourRecord kInactive{0, 0, 0, 1, true};
+constexpr ColourRecord kRed{1, 0, 0, 1, true};  // stage colour 0
+constexpr ColourRecord kDarkRed{0.7f, 0, 0, 1, true};
+constexpr ColourRecord kMagenta{1, 0, 1, 1, true};  // stage colour 2
+constexpr ColourRecord kBlue{0, 0, 1, 1, true};     // stage colour 3
+
+using Stages = std::array<K, 5>;
+const Stages kOnlyAdd{K::ADD, K::None, K::None, K::None, K::None};
+const Stages kFull{K::ADD, K::LW, K::BEQ, K::SW, K::OR};
+
+struct WireCase {
+    const char* name;
+    bool isSimple;
+    bool highlightSingle;
+    int highlightStage;
+    int rotation;
+    int elementStage;
+    bool ready;
+    K usedBy;  // the one kind the wire carries
+    Stages inStage;
+    float brightness;
+    // expected
+    bool active;
+    int colourIndex;
+    ColourRecord colour;
+};
+
+class WireStateTable : public ::testing::TestWithParam<WireCase> {};
+
+TEST_P(WireStateTable, DecidesColourFromStageInstructionAndHighlight) {
+    const WireCase& c = GetParam();
+    auto element = MakeElement();
+    element->stage = c.elementStage;
+    if (c.ready) MakeActive(*element);
+    element->brightness = c.brightness;
+    element->SetUsedBy(0, static_cast<int>(c.usedBy), true);
+
+    DrawContext context = Context(c.isSimple, c.highlightSingle, c.highlightStage, c.rotation);
+    context.stageInstruction = c.inStage;
+
+    const ColourTable colours;
+    const WireState state = OutputWireState(context, element->Port(0), colours);
+    EXPECT_EQ(state.active, c.active);
+    EXPECT_EQ(state.colourIndex, c.colourIndex);
+    ExpectColour(state.colour, c.colour.r, c.colour.g, c.colour.b, c.colour.a);
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(DrawRules, WireStateTable, ::testing::Values(
+    //        name                           simple hlOn  hl  rot stage ready used    stages    bright  active idx colour
+    // Simple: every element is stage 0; the highlight never narrows it.
+    WireCase{"SimpleActiveIsStage1Red",        true, true,  0, 0, 0, true,  K::ADD, kOnlyAdd, 1.0f, true,  0, kRed},
+    WireCase{"SimpleNotReadyIsInactive",       true, true,  0, 0, 0, false, K::ADD, kOnlyAdd, 1.0f, false, -1, kInactive},
+    WireCase{"SimpleUnusedWireIsInactive",     true, true,  0, 0, 0, true,  K::LW,  kOnlyAdd, 1.0f, false, -1, kInactive},
+    WireCase{"SimpleWithoutHighlightColours",  true, true, -1, 0, 0, true,  K::ADD, kOnlyAdd, 1.0f, true,  0, kRed},
+    WireCase{"SimpleEarlierPassIsDarker",      true, true,  0, 0, 0, true,  K::ADD, kOnlyAdd, 0.7f, true,  0, kDarkRed},
+    // Pipelined, highlight off: each element shows the kind in its own
+    // stage, in colour (10 - rotation - stage) mod 5.
+    WireCase{"PipelinedOwnStage",             false, false, -1, 0, 3, true, K::SW,  kFull,    1.0f, true,  2, kMagenta},
+    WireCase{"PipelinedRotated",              false, false, -1, 4, 3, true, K::SW,  kFull,    1.0f, true,  3, kBlue},
+    WireCase{"PipelinedOtherStagesKind",      false, false, -1, 0, 3, true, K::LW,  kFull,    1.0f, false, -1, kInactive},
+    WireCase{"PipelinedHighlightUnusedWhenOff", false, false, 1, 0, 3, true, K::SW,  kFull,    1.0f, true,  2, kMagenta},
+    // Pipelined, highlight on: only the chosen instruction's path, up to its
+    // stage, in its colour.
+    WireCase{"HighlightColoursEarlierStages", false, true,  2, 1, 1, true,  K::BEQ, kFull,    1.0f, true,  2, kMagenta},
+    WireCase{"HighlightAtItsOwnStage",        false, true,  2, 1, 2, true,  K::BEQ, kFull,    1.0f, true,  2, kMagenta},
+    WireCase{"HighlightNotYetReached",        false, true,  2, 1, 3, true,  K::BEQ, kFull,    1.0f, false, -1, kInactive},
+    WireCase{"HighlightKindNotCarried",       false, true,  2, 1, 1, true,  K::LW,  kFull,    1.0f, false, -1, kInactive},
+    WireCase{"NoHighlightNothingColoured",    false, true, -1, 0, 0, true,  K::ADD, kFull,    1.0f, false, -1, kInactive}),
+    [](const ::testing::TestParamInfo<WireCase>& info) { return info.param.name; });
+// clang-format on
+
+// The stage of a wire outside the pipeline (a hand-built element) must not
+// index past the stage table.
+TEST(WireState, StageOutsideThePipelineIsInactive) {
+    auto element = MakeElement();
+    MakeActive(*element);
+    element->SetUsedBy(0, use::kAllButNop, true);
+    DrawContext context = Context(false, false, -1, 0);
+    context.stageInstruction.fill(K::ADD);
+    const ColourTable colours;
+    for (int stage : {-1, 5, 99}) {
+        element->stage = stage;
+        EXPECT_FALSE(OutputWireState(context, element->Port(0), colours).active) << stage;
+    }
+}
+
+// ------------------------------------------------------------- bold rule
+
+struct BoldCase {
+    const char* name;
+    bool sourceControl, destinationControl, controlLine;
+    bool ready;
+    bool isSimple, highlightSingle;
+    int highlightStage, stage;
+    bool boldDataLines;
+    bool bold;  // expected
+};
+
+class BoldRuleTable : public ::testing::TestWithParam<BoldCase> {};
+
+TEST_P(BoldRuleTable, BoldOnlyForDataWires) {
+    const BoldCase& c = GetParam();
+    auto source = MakeElement(c.sourceControl);
+    auto destination = MakeElement(c.destinationControl);
+    source->stage = c.stage;
+    if (c.ready) MakeActive(*source);
+    source->Port(0).controlLine = c.controlLine;
+    DrawContext context = Context(c.isSimple, c.highlightSingle, c.highlightStage, 0);
+    context.options.boldDataLines = c.boldDataLines;
+    EXPECT_EQ(IsBold(context, source->Port(0), *destination), c.bold);
+    EXPECT_EQ(LineWidth(context, source->Port(0), *destination), c.bold ? kBoldLine : kThinLine);
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(DrawRules, BoldRuleTable, ::testing::Values(
+    //        name                                  srcCtl dstCtl ctlLine ready simple hlOn   hl stage allBold bold
+    BoldCase{"ActiveDataWire",                      false, false, false,  true,  true,  true,  0, 0, false, true},
+    BoldCase{"InactiveDataWireThin",                false, false, false,  false, true,  true,  0, 0, false, false},
+    BoldCase{"InactiveDataWireBoldWhenAllDataBold", false, false, false,  false, true,  true,  0, 0, true,  true},
+    BoldCase{"FromControlElementThin",              true,  false, false,  true,  true,  true,  0, 0, true,  false},
+    BoldCase{"IntoControlElementThin",              false, true,  false,  true,  true,  true,  0, 0, true,  false},
+    BoldCase{"ControlLineThin",                     false, false, true,   true,  true,  true,  0, 0, true,  false},
+    BoldCase{"PipelinedPastHighlightThin",          false, false, false,  true,  false, true,  1, 3, false, false},
+    BoldCase{"PipelinedWithinHighlightBold",        false, false, false,  true,  false, true,  3, 3, false, true},
+    BoldCase{"PipelinedNoHighlightThin",            false, false, false,  true,  false, true, -1, 0, false, false},
+    BoldCase{"PipelinedHighlightOffBold",           false, false, false,  true,  false, false, -1, 4, false, true},
+    BoldCase{"PipelinedAllDataBoldWins",            false, false, false,  true,  false, true, -1, 0, true,  true}),
+    [](const ::testing::TestParamInfo<BoldCase>& info) { return info.param.name; });
+// clang-format on
+
+// ------------------------------------------------------------- visibility
+
+TEST(Visibility, HiddenLinesTakeTheirElementsWiresArrowheadsAndNamesAlong) {
+    auto plain = MakeElement();
+    auto control = MakeElement(true, false);
+    auto pc = MakeElement(false, true);
+    Link& controlLine = plain->Port(0);
+    controlLine.controlLine = true;
+    controlLine.showLabel = true;
+    Link& pcLine = plain->Port(1);
+    pcLine.pcLine = true;
+    pcLine.showLabel = true;
+    Link& plainOut = pc->Port(0);  // a data port of a PC-path element
+    plainOut.showLabel = true;
+
+    const struct {
+        bool showControl, showPc;
+        bool skipControl, skipPc, skipPlain;
+        bool skipControlOut, skipPcOut;
+        bool arrowFromControlElement, arrowFromPcElement;
+        bool nameControl, namePc, namePlainOnPcElement;
+    } cases[] = {
+        {true, true, false, false, false, false, false, false, false, true, true, true},
+        {false, true, true, false, false, true, false, true, false, false, true, true},
+        {true, false, false, true, false, false, true, false, true, true, false, true},
+        {false, false, true, true, false, true, true, true, true, false, false, true},
+    };
+    for (const auto& c : cases) {
+        DisplayOptions o;
+        o.showControl = c.showControl;
+        o.showPc = c.showPc;
+        const std::string where =
+            "control " + std::to_string(c.showControl) + " pc " + std::to_string(c.showPc);
+        EXPECT_EQ(SkipElement(o, *control), c.skipControl) << where;
+        EXPECT_EQ(SkipElement(o, *pc), c.skipPc) << where;
+        EXPECT_EQ(SkipElement(o, *plain), c.skipPlain) << where;
+        EXPECT_EQ(SkipWireInto(o, *control), c.skipControl) << where;
+        EXPECT_EQ(SkipWireInto(o, *pc), c.skipPc) << where;
+        EXPECT_EQ(SkipOutput(o, controlLine), c.skipControlOut) << where;
+        EXPECT_EQ(SkipOutput(o, pcLine), c.skipPcOut) << where;
+        EXPECT_EQ(SkipArrowhead(o, controlLine), c.skipControlOut) << where;
+        EXPECT_EQ(SkipArrowhead(o, control->Port(0)), c.arrowFromControlElement) << where;
+        EXPECT_EQ(SkipArrowhead(o, pc->Port(0)), c.arrowFromPcElement) << where;
+        EXPECT_EQ(ShowPortName(o, controlLine), c.nameControl) << where;
+        EXPECT_EQ(ShowPortName(o, pcLine), c.namePc) << where;
+        EXPECT_EQ(ShowPortName(o, plainOut), c.namePlainOnPcElement) << where;
+    }
+    plainOut.showLabel = false;
+    EXPECT_FALSE(ShowPortName(DisplayOptions{}, plainOut));
+}
+
+// A junction fed by `driver` fanning out to the given targets.
+struct Junction {
+    std::unique_ptr<Component> driver;
+    Node node{L"node", 50, 50};
+    std::vector<std::unique_ptr<Component>> targets;
+
+    Junction(bool driverControl, bool driverPc, std::initializer_list<std::pair<bool, bool>> to)
+        : driver(MakeElement(driverControl, driverPc)) {
+        driver->Connect(0, node, Node::kInLeft);
+        int out = Node::kOutRight;
+        for (const auto& [control, pc] : to) {
+            targets.push_back(MakeElement(control, pc));
+            node.Connect(out, *targets.back(), 1);
+            out = out == Node::kOutRight ? Node::kOutTop : Node::kOutBottom;
+        }
+    }
+};
+
+TEST(NodeDots, ADotNeedsOneVisibleWireInAndTwoOut) {
+    const std::pair<bool, bool> data{false, false}, control{true, false}, pc{false, true};
+    const struct {
+        const char* name;
+        Junction junction;
+        bool showControl, showPc;
+        bool visible;
+    } cases[] = {
+        {"all shown", Junction(true, false, {control}), true, true, true},
+        {"two data branches", Junction(false, false, {data, data}), false, false, true},
+        {"one branch left", Junction(false, false, {data, control}), false, true, false},
+        {"control branch kept", Junction(false, false, {data, control}), true, false, true},
+        {"pc branch hidden", Junction(false, false, {data, pc}), true, false, false},
+        {"fed by control", Junction(true, false, {data, data}), false, true, false},
+        {"fed by control shown", Junction(true, false, {data, data}), true, false, true},
+        {"fed by pc path", Junction(false, true, {data, data}), true, false, false},
+        {"three with one hidden", Junction(false, false, {data, pc, data}), true, false, true},
+    };
+    for (const auto& c : cases) {
+        DisplayOptions o;
+        o.showControl = c.showControl;
+        o.showPc = c.showPc;
+        EXPECT_EQ(NodeDotVisible(o, c.junction.node), c.visible) << c.name;
+    }
+}
+
+TEST(NodeDots, ControlLineBranchesAreHiddenWithTheControlLines) {
+    Junction j(false, false, {{false, false}, {false, false}});
+    j.node.Port(Node::kOutTop).controlLine = true;
+    DisplayOptions o;
+    o.showPc = false;
+    EXPECT_TRUE(NodeDotVisible(o, j.node));
+    o.showControl = false;
+    EXPECT_FALSE(NodeDotVisible(o, j.node));
+}
+
+TEST(NodeDots, ColourAndRadiusFollowTheFeedingWire) {
+    Junction j(false, false, {{false, false}, {false, false}});
+    j.node.stage = 2;
+    j.driver->stage = 1;  // the dot uses its own stage, not the driver's
+    j.driver->SetUsedBy(0, static_cast<int>(K::LW), true);
+    const ColourTable colours;
+    DrawContext context = Context(false, false, -1, 0);
+    context.stageInstruction = {K::ADD, K::SW, K::LW, K::OR, K::BEQ};
+
+    // Inactive driver: inactive colour, small dot unless data lines are bold.
+    EXPECT_FALSE(NodeDotState(context, j.node, colours).active);
+    EXPECT_DOUBLE_EQ(NodeDotRadius(context, j.node), kLargeDotRadius);
+    context.options.boldDataLines = false;
+    EXPECT_DOUBLE_EQ(NodeDotRadius(context, j.node), kSmallDotRadius);
+
+    MakeActive(*j.driver);
+    j.node.brightness = 0.7f;
+    const WireState state = NodeDotState(context, j.node, colours);
+    EXPECT_TRUE(state.active);
+    EXPECT_EQ(state.colourIndex, 3);  // (10 - 0 - 2) mod 5
+    ExpectColour(state.colour, 0, 0, 0.7f, 1);
+    EXPECT_DOUBLE_EQ(NodeDotRadius(context, j.node), kLargeDotRadius);
+
+    // Highlight on and not yet at the node's stage: small again.
+    context.options.highlightSingle = true;
+    context.highlightStage = 1;
+    EXPECT_FALSE(NodeDotState(context, j.node, colours).active);
+    EXPECT_DOUBLE_EQ(NodeDotRadius(context, j.node), kSmallDotRadius);
+    context.highlightStage = 2;
+    EXPECT_DOUBLE_EQ(NodeDotRadius(context, j.node), kLargeDotRadius);
+}
+
+// ------------------------------------------------------------- geometry
+
+TEST(WireGeometry, LeftAndRightEndsKeepTheirFractionTopAndBottomEndsAreWhole) {
+    Component source(L"s", ElementKind::MainControl, false, false, Box{10.7, 20.2, 16, 34}, 0, 0);
+    source.AddOutput(0, PortAt(Side::Right, L"r", 0.83, 0.875));
+    source.AddOutput(1, PortAt(Side::Bottom, L"b", 0.53, 0.0));
+    Component target(L"t", ElementKind::Mux, false, false, Box{60, 30, 5, 15}, 0, 0);
+    target.AddInput(0, PortAt(Side::Left, L"a", 0.0, 0.5));
+    target.AddInput(1, PortAt(Side::Top, L"c", 0.5, 1.0));
+    source.Connect(0, target, 0);
+    source.Connect(1, target, 1);
+    target.AddRoutePoint(0, 40, 49.5);
+    target.AddRoutePoint(0, 40, 37);
+
+    const auto right = WirePath(source.Port(0), target.In(0));
+    ASSERT_EQ(right.size(), 4u);
+    EXPECT_DOUBLE_EQ(right[0].x, 10 + 0.83 * 16);  // box x truncated, fraction kept
+    EXPECT_DOUBLE_EQ(right[0].y, 49);              // trunc(20 + 34 * 0.875)
+    EXPECT_DOUBLE_EQ(right[1].x, 40);
+    EXPECT_DOUBLE_EQ(right[1].y, 49.5);
+    EXPECT_DOUBLE_EQ(right[2].y, 37);
+    EXPECT_DOUBLE_EQ(right[3].x, 60);
+    EXPECT_DOUBLE_EQ(right[3].y, 37);  // trunc(30 + 15 * 0.5)
+
+    const auto down = WirePath(source.Port(1), target.In(1));
+    ASSERT_EQ(down.size(), 2u);
+    EXPECT_DOUBLE_EQ(down[0].x, 18);  // trunc(10 + 16 * 0.53)
+    EXPECT_DOUBLE_EQ(down[0].y, 20);
+    EXPECT_DOUBLE_EQ(down[1].x, 62);
+    EXPECT_DOUBLE_EQ(down[1].y, 45);
+}
+
+TEST(WireGeometry, ArrowheadsPointIntoTheElement) {
+    const double pi = std::acos(-1.0);
+    const struct {
+        Side side;
+        double inwardX, inwardY;
+    } cases[] = {
+        {Side::Left, 1, 0}, {Side::Right, -1, 0}, {Side::Top, 0, -1}, {Side::Bottom, 0, 1}};
+    for (const auto& c : cases) {
+        // The unrotated arrowhead points along +x.
+        const double a = ArrowheadRotation(c.side) * pi / 180.0;
+        EXPECT_NEAR(std::cos(a), c.inwardX, 1e-12) << static_cast<int>(c.side);
+        EXPECT_NEAR(std::sin(a), c.inwardY, 1e-12) << static_cast<int>(c.side);
+    }
+    EXPECT_GT(ArrowheadHalfHeight(true), ArrowheadHalfHeight(false));
+}
+
+TEST(LabelGeometry, LinesAreThreeUnitsApart) {
+    // In box fractions of a 15-unit-high multiplexer: 3 / 15 per line.
+    EXPECT_DOUBLE_EQ(LabelLineOffset(1, 15), -0.2);
+    EXPECT_DOUBLE_EQ(LabelLineOffset(3, 15), -0.6);
+    EXPECT_DOUBLE_EQ(LabelLineOffset(2, 25), -0.24);
+    EXPECT_TRUE(std::isfinite(LabelLineOffset(1, 0)));
+}
+
+// ------------------------------------------------------- whole layouts
+
+std::unique_ptr<Simulator> Loaded(Layout layout) {
+    auto sim = std::make_unique<Simulator>();
+    sim->SelectLayout(layout);
+    EXPECT_TRUE(sim->ParseProgram(L"LW $1, 0($0)\nADD $2, $1, $1\nSW $2, 4($0)\n"));
+    sim->Reset();
+    return sim;
+}
+
+// Elements whose output wires are coloured.
+std::vector<const Component*> ColouredElements(const Simulator& sim, const DisplayOptions& o) {
+    const DrawContext context = ContextOf(sim, o);
+    const ColourTable colours;
+    std::vector<const Component*> coloured;
+    for (const auto& e : sim.Elements()) {
+        for (const auto& link : e->ports) {
+            if (link->isOutput && OutputWireState(context, *link, colours).active) {
+                coloured.push_back(e.get());
+                break;
+            }
+        }
+    }
+    return coloured;
+}
+
+TEST(LayoutWires, SimpleResetColoursOnlyThePcOutputThenDimsIt) {
+    auto sim = Loaded(Layout::Simple);
+    const DisplayOptions o;
+    const ColourTable colours;
+    const Link& pcOut = sim->Datapath().pc->Port(PC::kOutput);
+
+    // The PC's wire and the junctions that carry it on.
+    int colouredElements = 0;
+    for (const Component* e : ColouredElements(*sim, o)) {
+        if (e->IsNode()) continue;
+        ++colouredElements;
+        EXPECT_EQ(e, sim->Datapath().pc);
+    }
+    EXPECT_EQ(colouredElements, 1);
+    ExpectColour(OutputWireState(ContextOf(*sim, o), pcOut, colours).colour, 1, 0, 0, 1);
+    for (const InputLink* target : static_cast<const OutputLink&>(pcOut).targets)
+        EXPECT_TRUE(IsBold(ContextOf(*sim, o), pcOut, *target->owner));
+
+    sim->Step();
+    EXPECT_GT(ColouredElements(*sim, o).size(), 1u);
+    // Active since an earlier pass: a darker shade of the same red.
+    ExpectColour(OutputWireState(ContextOf(*sim, o), pcOut, colours).colour, 0.7f, 0, 0, 1);
+}
+
+TEST(LayoutWires, PipelinedHighlightColoursOnlyTheChosenInstructionsPath) {
+    for (Layout layout : {Layout::Pipelined, Layout::Forwarding}) {
+        auto sim = Loaded(layout);
+        sim->Step();
+        sim->Step();
+        DisplayOptions o;
+
+        sim->highlightStage = 1;  // the instruction now in ID
+        for (const Component* e : ColouredElements(*sim, o)) EXPECT_LE(e->stage, 1);
+        EXPECT_FALSE(ColouredElements(*sim, o).empty());
+
+        sim->highlightStage = Simulator::kNoHighlight;
+        EXPECT_TRUE(ColouredElements(*sim, o).empty());
+
+        // Highlighting off: a wire is coloured exactly when it carries the
+        // instruction in its own element's stage.
+        o.highlightSingle = false;
+        const DrawContext context = ContextOf(*sim, o);
+        const ColourTable colours;
+        for (const auto& e : sim->Elements()) {
+            for (const auto& link : e->ports) {
+                if (!link->isOutput) continue;
+                const K kind = sim->stageInstruction[static_cast<size_t>(e->stage)];
+                const bool carries = link->IsUsedBy(static_cast<int>(kind)) && e->IsActive();
+                const WireState state = OutputWireState(context, *link, colours);
+                EXPECT_EQ(state.active, carries);
+                if (state.active) {
+                    EXPECT_EQ(state.colourIndex, sim->StageColourIndex(e->stage));
+                }
+            }
+        }
+    }
+}
+
+TEST(LayoutWires, JunctionsFedByControlLoseTheirDotsWithTheControlLines) {
+    for (Layout layout : {Layout::Simple, Layout::Pipelined, Layout::Forwarding}) {
+        auto sim = Loaded(layout);
+        DisplayOptions o;
+        int withDot = 0;
+        for (const auto& e : sim->Elements())
+            if (e->IsNode() && NodeDotVisible(o, *e)) ++withDot;
+        EXPECT_GT(withDot, 0);
+
+        o.showControl = false;
+        for (const auto& e : sim->Elements())
+            if (e->IsNode() && e->IsControl()) {
+                EXPECT_FALSE(NodeDotVisible(o, *e));
+            }
+    }
+}
+
+}  // namespace
+}  // namespace tandrel
