@@ -28,9 +28,14 @@ void MyDatalist::Rebuild(std::vector<wxString> values) {
     SetValues(std::move(values));
     SetItemCount(count);
     const long long marked = selectedAddress < 0 ? 0 : selectedAddress;
-    if (marked % step == 0 && marked / step < count)
+    if (marked % step == 0 && marked / step < count) {
+        // Marking the row is not the user choosing it: the event this raises
+        // must not count as a selection.
+        marking = true;
         SetItemState(static_cast<long>(marked / step), wxLIST_STATE_SELECTED,
                      wxLIST_STATE_SELECTED);
+        marking = false;
+    }
 }
 
 void MyDatalist::SetValues(std::vector<wxString> values) {
@@ -62,6 +67,7 @@ void MyDatalist::OnColumnBeginDrag(wxListEvent& event) {
 }
 
 void MyDatalist::OnItemSelected(wxListEvent& event) {
+    if (marking) return;
     selectedAddress = static_cast<long long>(step) * event.GetIndex();
     event.Skip();  // the main window highlights the instruction
 }

@@ -39,6 +39,7 @@ class MyDatalist : public wxListCtrl {
     unsigned count;
     wxString firstColumn;
     long long selectedAddress = -1;
+    bool marking = false;  // Rebuild is marking the selected row
     std::vector<wxString> valueTexts;
     mutable std::vector<wxItemAttr> rowAttributes;
 

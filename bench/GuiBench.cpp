@@ -1,0 +1,275 @@
+// How quickly the main window answers: one Step until its picture is
+// finished, a rebuild of the three lists, and start-up until the first
+// picture. Run under a virtual display, e.g.
+//   xvfb-run -a -s '-screen 0 1600x1200x24' ./gui_bench
+//       --benchmark_repetitions=10 --benchmark_report_aggregates_only=true
+// The budgets: Step 16 ms (one frame at 60 Hz), RebuildLists 100 ms,
+// start-up 500 ms.
+#include <GL/gl.h>
+#include <GL/glut.h>
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+#include <wx/app.h>
+#include <wx/init.h>
+#include <wx/log.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <string>
+
+#include "app/Ids.h"
+#include "app/MyDatalist.h"
+#include "app/MyFrame.h"
+#include "config/Config.h"
+
+namespace tandrel {
+namespace {
+
+// 30 instructions of every kind, producers far enough from their consumers
+// for every layout, and a branch that is not taken.
+const wchar_t* const kProgram =
+    L"addi $1, $0, 7\n"
+    L"addi $2, $0, 12\n"
+    L"nop\n"
+    L"nop\n"
+    L"add $3, $1, $2\n"
+    L"sub $4, $2, $1\n"
+    L"slt $5, $1, $2\n"
+    L"and $6, $1, $2\n"
+    L"or $7, $1, $2\n"
+    L"sw $3, 4($0)\n"
+    L"lw $8, 4($0)\n"
+    L"nop\n"
+    L"nop\n"
+    L"add $9, $8, $1\n"
+    L"beq $1, $2, 2\n"
+    L"addi $10, $0, -5\n"
+    L"sw $10, 8($0)\n"
+    L"lw $11, 8($0)\n"
+    L"nop\n"
+    L"nop\n"
+    L"sub $12, $11, $3\n"
+    L"or $13, $12, $4\n"
+    L"and $14, $13, $5\n"
+    L"slt $15, $10, $0\n"
+    L"addi $16, $15, 100\n"
+    L"sw $16, 12($0)\n"
+    L"nop\n"
+    L"nop\n"
+    L"add $17, $16, $16\n"
+    L"sw $17, 16($0)\n";
+constexpr int kProgramLength = 30;
+
+// Lets the toolkit handle everything pending (paints, sizes, posted events).
+void Settle() {
+    for (int round = 0; round < 5; ++round) {
+        wxTheApp->ProcessPendingEvents();
+        while (wxTheApp->Pending()) wxTheApp->Dispatch();
+        wxTheApp->Yield(true);
+    }
+}
+
+// Handles events until the canvas has had its first paint, whose Render
+// then runs to the end; false if it never comes.
+bool UntilFirstPicture(MyFrame& frame) {
+    for (int round = 0; round < 100000; ++round) {
+        wxTheApp->ProcessPendingEvents();
+        while (wxTheApp->Pending()) wxTheApp->Dispatch();
+        wxTheApp->Yield(true);
+        if (frame.Canvas()->Painted()) {
+            glFinish();  // the paint left the canvas's context current
+            return true;
+        }
+    }
+    return false;
+}
+
+// The program's start-up, with the size a maximized window would have (a
+// virtual display has no window manager to maximize it).
+MyFrame* OpenFrame() {
+    Config::ReloadInstance();
+    auto* frame = new MyFrame(wxT("Tandrel"), wxPoint(50, 50), wxSize(450, 340));
+    frame->Show(true);
+    frame->SetSize(wxSize(1500, 950));
+    wxTheApp->SetTopWindow(frame);
+    frame->FinishStartup();
+    return frame;
+}
+
+void Command(MyFrame& frame, int id, wxEventType type = wxEVT_MENU) {
+    wxCommandEvent event(type, id);
+    frame.ProcessWindowEvent(event);
+}
+
+// One frame, opened and painted once, with the program parsed.
+MyFrame* sharedFrame = nullptr;
+
+MyFrame* SharedFrame() {
+    if (sharedFrame == nullptr) {
+        sharedFrame = OpenFrame();
+        if (!UntilFirstPicture(*sharedFrame)) return nullptr;
+        sharedFrame->ProgramText()->SetValue(kProgram);
+        Command(*sharedFrame, ID_PARSE_BUTTON, wxEVT_BUTTON);
+        Settle();
+    }
+    return sharedFrame;
+}
+
+int LayoutMenuId(Layout layout) {
+    switch (layout) {
+        case Layout::Simple:
+            return ID_LAYOUT_SIMPLE;
+        case Layout::Pipelined:
+            return ID_LAYOUT_PIPELINED;
+        default:
+            return ID_LAYOUT_FORWARDING;
+    }
+}
+
+// Steps that carry the whole program through the layout; then it is reset
+// (outside the timing) so every measured Step has instructions in flight.
+int StepsPerRun(Layout layout) {
+    return layout == Layout::Simple ? 7 * kProgramLength : kProgramLength + 4;
+}
+
+MyFrame* PrepareStep(benchmark::State& state, Layout layout) {
+    MyFrame* frame = SharedFrame();
+    if (frame == nullptr) {
+        state.SkipWithError("the canvas was never painted");
+        return nullptr;
+    }
+    Command(*frame, LayoutMenuId(layout));
+    Command(*frame, wxID_STOP, wxEVT_BUTTON);
+    Settle();
+    if (!frame->GetSimulator().ProgramValid()) {
+        state.SkipWithError("the program did not parse");
+        return nullptr;
+    }
+    return frame;
+}
+
+// The Step handler (machine, register and data lists, row colours, canvas
+// drawn and swapped) until OpenGL has finished the picture.
+void BM_Step(benchmark::State& state) {
+    const auto layout = static_cast<Layout>(state.range(0));
+    MyFrame* frame = PrepareStep(state, layout);
+    if (frame == nullptr) return;
+    wxCommandEvent step(wxEVT_BUTTON, wxID_FORWARD);
+    wxCommandEvent reset(wxEVT_BUTTON, wxID_STOP);
+    int taken = 0;
+    for (auto _ : state) {
+        frame->OnStep(step);
+        glFinish();
+        if (++taken == StepsPerRun(layout)) {
+            state.PauseTiming();
+            frame->OnReset(reset);
+            taken = 0;
+            state.ResumeTiming();
+        }
+    }
+}
+BENCHMARK(BM_Step)
+    ->Arg(static_cast<int>(Layout::Simple))
+    ->Arg(static_cast<int>(Layout::Pipelined))
+    ->Arg(static_cast<int>(Layout::Forwarding))
+    ->Unit(benchmark::kMillisecond);
+
+// The same Step, followed by the repaint of every window it invalidated
+// (the visible list rows): what the user waits for before the window shows
+// the new state.
+void BM_StepAndRepaint(benchmark::State& state) {
+    const auto layout = static_cast<Layout>(state.range(0));
+    MyFrame* frame = PrepareStep(state, layout);
+    if (frame == nullptr) return;
+    wxCommandEvent step(wxEVT_BUTTON, wxID_FORWARD);
+    wxCommandEvent reset(wxEVT_BUTTON, wxID_STOP);
+    int taken = 0;
+    for (auto _ : state) {
+        frame->OnStep(step);
+        glFinish();
+        frame->Update();
+        if (++taken == StepsPerRun(layout)) {
+            state.PauseTiming();
+            frame->OnReset(reset);
+            frame->Update();
+            taken = 0;
+            state.ResumeTiming();
+        }
+    }
+}
+BENCHMARK(BM_StepAndRepaint)
+    ->Arg(static_cast<int>(Layout::Simple))
+    ->Arg(static_cast<int>(Layout::Pipelined))
+    ->Arg(static_cast<int>(Layout::Forwarding))
+    ->Unit(benchmark::kMillisecond);
+
+// All three lists re-created, with the instruction rows and program text
+// coloured, on the Pipelined layout with instructions in flight.
+void BM_RebuildLists(benchmark::State& state) {
+    MyFrame* frame = PrepareStep(state, Layout::Pipelined);
+    if (frame == nullptr) return;
+    for (int i = 0; i < 5; ++i) Command(*frame, wxID_FORWARD, wxEVT_BUTTON);
+    for (auto _ : state) frame->RebuildLists();
+}
+BENCHMARK(BM_RebuildLists)->Unit(benchmark::kMillisecond);
+
+// From constructing the main window to its first finished picture.
+void BM_StartUp(benchmark::State& state) {
+    if (sharedFrame != nullptr) {  // only one main window at a time
+        sharedFrame->Destroy();
+        sharedFrame = nullptr;
+        Settle();
+    }
+    for (auto _ : state) {
+        MyFrame* frame = OpenFrame();
+        const bool painted = UntilFirstPicture(*frame);
+        state.PauseTiming();
+        frame->Destroy();
+        Settle();
+        state.ResumeTiming();
+        if (!painted) {
+            state.SkipWithError("the canvas was never painted");
+            break;
+        }
+    }
+}
+BENCHMARK(BM_StartUp)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace tandrel
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    const char* display = std::getenv("DISPLAY");
+    if (display == nullptr || *display == '\0') {
+        std::cerr << "gui_bench needs an X display (run it under xvfb-run)\n";
+        return 1;
+    }
+    // Each run gets a working folder of its own for "tandrel.conf".
+    const std::filesystem::path previous = std::filesystem::current_path();
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("tandrel-gui-bench-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    std::filesystem::current_path(folder);
+
+    glutInit(&argc, argv);
+    wxApp::SetInstance(new wxApp());
+    if (!wxEntryStart(argc, argv) || !wxTheApp->CallOnInit()) return 1;
+    // Warnings go to the terminal: a message box would stop the run.
+    delete wxLog::SetActiveTarget(new wxLogStderr);
+    wxLog::SetLogLevel(wxLOG_Warning);
+
+    benchmark::RunSpecifiedBenchmarks();
+
+    if (tandrel::sharedFrame != nullptr) {
+        tandrel::sharedFrame->Destroy();
+        tandrel::Settle();
+    }
+    wxTheApp->OnExit();
+    wxEntryCleanup();
+    benchmark::Shutdown();
+    std::filesystem::current_path(previous);
+    std::filesystem::remove_all(folder);
+    return 0;
+}

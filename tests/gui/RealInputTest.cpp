@@ -1,0 +1,249 @@
+// Input that travels the road a user's does: wxUIActionSimulator hands mouse
+// and key events to the X server (XTEST), which delivers them to the toolkit,
+// which turns them into button, mouse and accelerator events of the frame.
+#include <wx/button.h>
+#include <wx/notebook.h>
+#include <wx/uiaction.h>
+#include <wx/utils.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/Ids.h"
+#include "app/MyDatalist.h"
+#include "render/ViewGeometry.h"
+#include "tests/gui/GuiTest.h"
+
+namespace tandrel::test {
+namespace {
+
+// R1 = 26 shows as 26, 1A and 11010, so each format is told apart.
+const char* const kProgram =
+    "addi $1, $0, 26\n"
+    "addi $2, $0, 7\n"
+    "nop\n"
+    "nop\n"
+    "add $3, $1, $2\n";
+
+// The single-cycle layout needs this many Steps to carry one instruction
+// from fetch to write-back.
+constexpr int kSimpleStepsPerInstruction = 7;
+
+wxString Cell(MyDatalist* list, long row) {
+    return list->GetItemText(row, 1);
+}
+
+void TypeAndParse(MyFrame& frame, const std::string& program) {
+    frame.ProgramText()->SetValue(wxString::FromUTF8(program));
+    wxCommandEvent parse(wxEVT_BUTTON, ID_PARSE_BUTTON);
+    frame.ProcessWindowEvent(parse);
+}
+
+// Lets the toolkit take in what the X server has queued until `done` holds,
+// giving up after a bounded number of rounds (a lost event then fails the
+// test instead of hanging it).
+bool WaitFor(const std::function<bool()>& done, int rounds = 300) {
+    for (int round = 0; round < rounds; ++round) {
+        Settle();
+        if (done()) return true;
+        wxMilliSleep(10);
+    }
+    return done();
+}
+
+wxPoint ScreenCentre(wxWindow* window) {
+    const wxRect rect = window->GetScreenRect();
+    return rect.GetPosition() + wxSize(rect.width / 2, rect.height / 2);
+}
+
+// Without a window manager nobody gives the frame the keyboard: raise it,
+// put the pointer over `target` (at `pointer`, its centre by default) and
+// ask for the focus until the toolkit says the frame is active and `target`
+// holds the focus.
+bool GiveFocus(MyFrame& frame, wxWindow* target, wxPoint pointer = wxDefaultPosition) {
+    if (pointer == wxDefaultPosition) pointer = ScreenCentre(target);
+    wxUIActionSimulator input;
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        input.MouseMove(pointer);
+        frame.Raise();
+        target->SetFocus();
+        if (WaitFor([&] { return frame.IsActive() && wxWindow::FindFocus() == target; }, 30))
+            return true;
+    }
+    return false;
+}
+
+// Moves the pointer to a screen point and clicks the left button there once.
+::testing::AssertionResult ClickAt(const wxPoint& at) {
+    wxUIActionSimulator input;
+    if (!input.MouseMove(at)) return ::testing::AssertionFailure() << "pointer not moved";
+    if (!WaitFor([&] { return wxGetMousePosition() == at; }))
+        return ::testing::AssertionFailure()
+               << "pointer at " << wxGetMousePosition().x << "," << wxGetMousePosition().y
+               << " instead of " << at.x << "," << at.y;
+    if (!input.MouseClick()) return ::testing::AssertionFailure() << "click not sent";
+    return ::testing::AssertionSuccess();
+}
+
+// What a Step changes: the PC, which elements are lit, and the registers.
+std::vector<std::uint64_t> MachineState(const Simulator& simulator) {
+    std::vector<std::uint64_t> state{simulator.PcValue()};
+    for (const auto& element : simulator.Elements()) state.push_back(element->IsActive());
+    for (std::uint64_t reg = 0; reg < 32; ++reg)
+        state.push_back(simulator.GetRegisters()->Read(reg));
+    return state;
+}
+
+// A second machine with the same program, stepped by the test itself: after
+// n clicks the frame's machine must be where this one is after n Steps.
+class Reference {
+  public:
+    explicit Reference(const std::string& program) {
+        simulator.ParseProgram(wxString::FromUTF8(program).ToStdWstring());
+        simulator.Reset();
+    }
+
+    // Clicks at `at` `clicks` times, one Step each: after every click the
+    // frame's machine must reach the reference's next state, and stay there
+    // once the toolkit has nothing left to deliver (a doubled step would
+    // move it on).
+    void ClickAndFollow(MyFrame& frame, const wxPoint& at, int clicks) {
+        ASSERT_EQ(MachineState(frame.GetSimulator()), MachineState(simulator))
+            << "the machines differ before the clicks";
+        for (int click = 1; click <= clicks; ++click) {
+            const auto before = MachineState(simulator);
+            simulator.Step();
+            const auto expected = MachineState(simulator);
+            ASSERT_NE(before, expected) << "a Step that changes nothing cannot be seen";
+            ASSERT_TRUE(ClickAt(at)) << "click " << click;
+            ASSERT_TRUE(WaitFor([&] { return MachineState(frame.GetSimulator()) == expected; }))
+                << "after click " << click << " the machine is not where " << click
+                << " Steps take it";
+            wxMilliSleep(30);
+            Settle();
+            ASSERT_EQ(MachineState(frame.GetSimulator()), expected)
+                << "click " << click << " stepped more than once";
+        }
+    }
+
+  private:
+    Simulator simulator;
+};
+
+using RealInput = FrameTest;
+
+TEST_F(RealInput, ClicksOnTheStepButtonStepOncePerClick) {
+    MyFrame& frame = Start();
+    TypeAndParse(frame, kProgram);
+    ASSERT_EQ(frame.GetSimulator().CurrentLayout(), Layout::Simple);
+    auto* step = wxDynamicCast(frame.FindWindow(wxID_FORWARD), wxButton);
+    ASSERT_NE(step, nullptr);
+    ASSERT_EQ(step->GetLabel(), wxT("&Step"));
+    ASSERT_TRUE(GiveFocus(frame, step));
+
+    MyDatalist* registers = frame.List(MyDatalist::kRegisters);
+    Reference reference(kProgram);
+    reference.ClickAndFollow(frame, ScreenCentre(step), kSimpleStepsPerInstruction - 1);
+    if (HasFatalFailure()) return;
+    EXPECT_EQ(Cell(registers, 1), wxT("0"));  // not written back yet
+    reference.ClickAndFollow(frame, ScreenCentre(step), 1);
+    if (HasFatalFailure()) return;
+    // The list, not only the machine, shows the written register.
+    EXPECT_TRUE(WaitFor([&] { return Cell(registers, 1) == wxT("26"); }))
+        << "register 1 shows " << Cell(registers, 1);
+}
+
+TEST_F(RealInput, ClicksOnTheCanvasStepOncePerClick) {
+    MyFrame& frame = Start();
+    TypeAndParse(frame, kProgram);
+    MyGLCanvas* canvas = frame.Canvas();
+    ASSERT_TRUE(WaitFor([&] { return canvas->Painted(); }));
+
+    // A point of the drawing with no element or port under it, so that no
+    // pop-up opens in the way of the clicks; it must be inside the part of
+    // the canvas the window shows.
+    const wxRect visible = canvas->GetParent()->GetScreenRect().Intersect(canvas->GetScreenRect());
+    const wxPoint origin = canvas->GetScreenPosition();
+    const int height = canvas->GetClientSize().y;
+    wxPoint target(-1, -1);
+    for (int y = 20; y < visible.height - 20 && target.x < 0; y += 10) {
+        for (int x = 20; x < visible.width - 20 && target.x < 0; x += 10) {
+            const wxPoint screen = visible.GetPosition() + wxSize(x, y);
+            const LayoutPoint at = MouseToLayout(screen.x - origin.x, screen.y - origin.y, height);
+            if (frame.GetSimulator().ElementAt(at.x, at.y) == nullptr &&
+                frame.GetSimulator().PortAt(at.x, at.y) == nullptr)
+                target = screen;
+        }
+    }
+    ASSERT_GE(target.x, 0) << "no empty spot on the canvas";
+    ASSERT_TRUE(GiveFocus(frame, canvas, target));
+
+    Reference reference(kProgram);
+    reference.ClickAndFollow(frame, target, kSimpleStepsPerInstruction);
+    if (HasFatalFailure()) return;
+    EXPECT_TRUE(WaitFor([&] { return Cell(frame.List(MyDatalist::kRegisters), 1) == wxT("26"); }))
+        << "register 1 shows " << Cell(frame.List(MyDatalist::kRegisters), 1);
+}
+
+// Brings the machine to R1 = 26 through the handler, so the keys below
+// only have the number format to change.
+void RunFirstInstruction(MyFrame& frame) {
+    TypeAndParse(frame, kProgram);
+    for (int i = 0; i < kSimpleStepsPerInstruction; ++i) {
+        wxCommandEvent step(wxEVT_BUTTON, wxID_FORWARD);
+        frame.ProcessWindowEvent(step);
+    }
+}
+
+TEST_F(RealInput, CtrlHOnTheSimulatorTabShowsHexadecimal) {
+    MyFrame& frame = Start();
+    RunFirstInstruction(frame);
+    MyDatalist* registers = frame.List(MyDatalist::kRegisters);
+    ASSERT_EQ(Cell(registers, 1), wxT("26"));
+    const auto machine = MachineState(frame.GetSimulator());
+
+    ASSERT_TRUE(GiveFocus(frame, frame.FindWindow(wxID_FORWARD)));
+    wxUIActionSimulator input;
+    ASSERT_TRUE(input.Char('H', wxMOD_CONTROL));
+    ASSERT_TRUE(WaitFor([&] { return frame.Display().numberFormat == NumberFormat::Hexadecimal; }))
+        << "Ctrl+H did not reach the frame";
+    EXPECT_EQ(Cell(registers, 1), wxT("1A"));
+    // The address column stays decimal (16 would read 10).
+    EXPECT_EQ(frame.List(MyDatalist::kInstructions)->GetItemText(4, 0), wxT("16"));
+    EXPECT_TRUE(Cell(frame.List(MyDatalist::kInstructions), 0).Contains(wxT("1A")))
+        << Cell(frame.List(MyDatalist::kInstructions), 0);
+    EXPECT_NE(ReadFile("tandrel.conf").find("hexadecimalformat: 1;"), std::string::npos);
+    // The key changed the format only: the focused Step button did not fire.
+    EXPECT_EQ(MachineState(frame.GetSimulator()), machine);
+}
+
+TEST_F(RealInput, CtrlBOnTheEditorTabShowsBinary) {
+    MyFrame& frame = Start();
+    RunFirstInstruction(frame);
+    const wxString program = frame.ProgramText()->GetValue();
+
+    // The main notebook is the program text's ancestor just below the frame.
+    wxWindow* window = frame.ProgramText();
+    while (window->GetParent() != &frame) window = window->GetParent();
+    auto* tabs = wxDynamicCast(window, wxNotebook);
+    ASSERT_NE(tabs, nullptr);
+    tabs->SetSelection(1);
+    ASSERT_EQ(wxStripMenuCodes(tabs->GetPageText(1)), wxT("Editor"));
+    ASSERT_TRUE(GiveFocus(frame, frame.ProgramText()));
+
+    wxUIActionSimulator input;
+    ASSERT_TRUE(input.Char('B', wxMOD_CONTROL));
+    ASSERT_TRUE(WaitFor([&] { return frame.Display().numberFormat == NumberFormat::Binary; }))
+        << "Ctrl+B did not reach the frame";
+    EXPECT_EQ(Cell(frame.List(MyDatalist::kRegisters), 1), wxT("11010"));
+    EXPECT_TRUE(Cell(frame.List(MyDatalist::kInstructions), 0).Contains(wxT("11010")))
+        << Cell(frame.List(MyDatalist::kInstructions), 0);
+    EXPECT_NE(ReadFile("tandrel.conf").find("binaryformat: 1;"), std::string::npos);
+    // The accelerator took the key; the editor's text is as it was.
+    EXPECT_EQ(frame.ProgramText()->GetValue(), program);
+}
+
+}  // namespace
+}  // namespace tandrel::test
