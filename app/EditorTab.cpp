@@ -5,11 +5,13 @@
 #include <wx/msgdlg.h>
 #include <wx/sizer.h>
 #include <wx/stattext.h>
+#include <wx/stdpaths.h>
 
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 
+#include "app/Help.h"
 #include "app/Ids.h"
 #include "app/MyFrame.h"
 #include "config/Config.h"
@@ -204,7 +206,9 @@ void MyFrame::OnParse(wxCommandEvent&) {
 }
 
 void MyFrame::OnLoad(wxCommandEvent&) {
-    wxFileDialog dialog(this, wxT("Load Instruction File"), wxEmptyString, wxEmptyString,
+    // Where there are no programs yet, the dialog opens on the examples.
+    wxFileDialog dialog(this, wxT("Load Instruction File"),
+                        LoadFolder(wxStandardPaths::Get().GetExecutablePath()), wxEmptyString,
                         kDefinitionFiles, wxFD_OPEN);
     if (dialog.ShowModal() != wxID_OK || dialog.GetPath().empty()) return;
     LoadFrom(dialog.GetPath());

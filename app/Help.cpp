@@ -1,6 +1,7 @@
 // The help book, the About box and the window icons.
 #include "app/Help.h"
 
+#include <wx/filefn.h>
 #include <wx/filename.h>
 #include <wx/filesys.h>
 #include <wx/fs_arc.h>
@@ -36,6 +37,20 @@ wxString FindHelpBook(const wxString& executablePath) {
         }
     }
     return here.GetFullPath();
+}
+
+wxString LoadFolder(const wxString& executablePath) {
+    const wxString cwd = wxFileName::GetCwd();
+    if (!wxFindFirstFile(wxFileName(cwd, wxT("*.def")).GetFullPath(), wxFILE).empty())
+        return wxString();
+    const wxString programFolder = wxFileName(executablePath).GetPath();
+    for (wxFileName candidate : {wxFileName::DirName(cwd), wxFileName::DirName(programFolder),
+                                 wxFileName::DirName(programFolder + wxT("/../share/tandrel"))}) {
+        candidate.AppendDir(wxT("examples"));
+        candidate.Normalize(wxPATH_NORM_DOTS | wxPATH_NORM_ABSOLUTE);
+        if (!programFolder.empty() && candidate.DirExists()) return candidate.GetPath();
+    }
+    return wxString();
 }
 
 std::vector<wxIcon> WindowIcons() {

@@ -18,6 +18,12 @@ inline const wxChar* const kHelpBook = wxT("Tandrel.htb");
 // missing. The result is an absolute path.
 wxString FindHelpBook(const wxString& executablePath);
 
+// The folder the Load dialog opens in: the working directory (an empty
+// name) when it holds a definition file; otherwise the example programs, in
+// examples/ of the working directory, beside the program, or in
+// ../share/tandrel/examples from it, as an installation lays them out.
+wxString LoadFolder(const wxString& executablePath);
+
 // The eight window icons in the order the frame's bundle receives them:
 // 48 x 48 twice, then 32, 24 and 16 pixels, each size light then dark.
 std::vector<wxIcon> WindowIcons();

@@ -1,9 +1,13 @@
 #include <GL/glut.h>
+#include <unistd.h>
 #include <wx/app.h>
 
+#include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "app/Help.h"
 #include "app/MyFrame.h"
 
 namespace tandrel {
@@ -32,4 +36,35 @@ class MyApp : public wxApp {
 
 }  // namespace tandrel
 
-wxIMPLEMENT_APP(tandrel::MyApp);
+wxIMPLEMENT_APP_NO_MAIN(tandrel::MyApp);
+
+// --help and --version answer on the terminal without opening a window (or
+// needing a display); every other argument goes to GLUT as before.
+int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("tandrel %s\n", TANDREL_VERSION);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--help") == 0) {
+            // The toolkit is not started here, so the program's own path
+            // comes from the system rather than from wxStandardPaths.
+            char path[4096] = {};
+            const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+            const wxString program = length > 0 ? wxString::FromUTF8(path) : wxString();
+            std::printf(
+                "Usage: tandrel\n"
+                "Opens the Tandrel window: write or load a MIPS program, parse it and step\n"
+                "it through the single-cycle, pipelined or forwarding datapath.\n"
+                "Settings are kept in tandrel.conf in the working directory.\n"
+                "Help book: %s\n"
+                "Examples: %s\n",
+                static_cast<const char*>(tandrel::FindHelpBook(program).utf8_str()),
+                tandrel::LoadFolder(program).empty()
+                    ? "the working directory"
+                    : static_cast<const char*>(tandrel::LoadFolder(program).utf8_str()));
+            return 0;
+        }
+    }
+    return wxEntry(argc, argv);
+}
