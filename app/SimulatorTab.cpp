@@ -54,15 +54,15 @@ void MyFrame::BuildSimulatorTab(wxNotebook* notebook) {
     column->Add(listBook, 1, wxEXPAND | wxALL, 3);
     leftPanel->SetSizer(column);
 
-    for (const ListSpec& spec : kLists) {
+    for (const ListSpec& row : kLists) {
         auto* page = new wxPanel(listBook, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                                  wxTAB_TRAVERSAL | wxNO_BORDER);
-        auto* list = new MyDatalist(spec.step, spec.count, spec.firstColumn, page, spec.id);
+        auto* list = new MyDatalist(row.step, row.count, row.firstColumn, page, row.id);
         auto* pageSizer = new wxBoxSizer(wxVERTICAL);
         pageSizer->Add(list, 1, wxEXPAND | wxALL, 3);
         page->SetSizer(pageSizer);
-        listBook->AddPage(page, spec.page, spec.id == MyDatalist::kInstructions);
-        lists[spec.id] = list;
+        listBook->AddPage(page, row.page, row.id == MyDatalist::kInstructions);
+        lists[row.id] = list;
     }
 
     simulator = std::make_unique<Simulator>();

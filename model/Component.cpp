@@ -53,36 +53,36 @@ void Component::SetActive(bool b) {
     if (!b) brightness = 1.0f;
 }
 
-void Component::Store(int port, std::unique_ptr<Link> link, const PortSpec& spec) {
+void Component::Store(int port, std::unique_ptr<Link> link, const PortSpec& shape) {
     // Ports are declared in ascending order without gaps by every constructor.
     if (port != PortCount()) throw std::logic_error("ports must be added in order");
-    link->side = spec.side;
-    link->name = spec.name;
-    link->relX = spec.relX;
-    link->relY = spec.relY;
-    link->labelX = spec.labelX;
-    link->labelY = spec.labelY;
-    link->showLabel = spec.showLabel;
-    link->controlLine = spec.controlLine;
-    link->pcLine = spec.pcLine;
+    link->side = shape.side;
+    link->name = shape.name;
+    link->relX = shape.relX;
+    link->relY = shape.relY;
+    link->labelX = shape.labelX;
+    link->labelY = shape.labelY;
+    link->showLabel = shape.showLabel;
+    link->controlLine = shape.controlLine;
+    link->pcLine = shape.pcLine;
     link->port = port;
     link->owner = this;
     ports.push_back(std::move(link));
 }
 
-InputLink& Component::AddInput(int port, const PortSpec& spec) {
+InputLink& Component::AddInput(int port, const PortSpec& shape) {
     auto link = std::make_unique<InputLink>();
     InputLink& input = *link;
-    input.SetBitRange(spec.lowBit, spec.bitCount);
-    Store(port, std::move(link), spec);
+    input.SetBitRange(shape.lowBit, shape.bitCount);
+    Store(port, std::move(link), shape);
     inputs_.push_back(&input);
     return input;
 }
 
-OutputLink& Component::AddOutput(int port, const PortSpec& spec) {
+OutputLink& Component::AddOutput(int port, const PortSpec& shape) {
     auto link = std::make_unique<OutputLink>();
     OutputLink& output = *link;
-    Store(port, std::move(link), spec);
+    Store(port, std::move(link), shape);
     return output;
 }
 

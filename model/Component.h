@@ -75,12 +75,12 @@ struct PortSpec {
 };
 
 inline PortSpec PortAt(Side side, const wchar_t* name, double relX, double relY) {
-    PortSpec spec;
-    spec.side = side;
-    spec.name = name;
-    spec.relX = relX;
-    spec.relY = relY;
-    return spec;
+    PortSpec shape;
+    shape.side = side;
+    shape.name = name;
+    shape.relX = relX;
+    shape.relY = relY;
+    return shape;
 }
 
 // Every box of the datapath. Ports are numbered 0, 1, 2, ... without gaps,
@@ -109,8 +109,8 @@ class Component {
     bool IsNode() const { return kind == ElementKind::Node; }
 
     // Port creation, used by the element constructors.
-    InputLink& AddInput(int port, const PortSpec& spec);
-    OutputLink& AddOutput(int port, const PortSpec& spec);
+    InputLink& AddInput(int port, const PortSpec& shape);
+    OutputLink& AddOutput(int port, const PortSpec& shape);
 
     // Wiring and per-instance settings, used by the layout builder.
     void Connect(int outPort, Component& other, int inPort);
@@ -156,7 +156,7 @@ class Component {
     void SetOutput(int port, std::uint64_t v) { Out(port).value = v; }
 
   private:
-    void Store(int port, std::unique_ptr<Link> link, const PortSpec& spec);
+    void Store(int port, std::unique_ptr<Link> link, const PortSpec& shape);
     std::vector<InputLink*> inputs_;  // the input ports in ascending order, for PullInputs
 };
 

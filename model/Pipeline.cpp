@@ -26,13 +26,13 @@ void PipelineRegister::Clock() {
 void PipelineRegister::AddEdgePort(int port, bool output, int layout, double relY1, double relY2,
                                    const wchar_t* name, bool controlLine) {
     const double relY = layout == kForwardingLayout ? relY2 : relY1;
-    PortSpec spec =
+    PortSpec shape =
         output ? PortAt(Side::Right, name, 1.0, relY) : PortAt(Side::Left, name, 0.0, relY);
-    if (controlLine) spec.Control();
+    if (controlLine) shape.Control();
     if (output)
-        AddOutput(port, spec);
+        AddOutput(port, shape);
     else
-        AddInput(port, spec);
+        AddInput(port, shape);
 }
 
 IFIDReg::IFIDReg(std::wstring name, Box box, int layout)
