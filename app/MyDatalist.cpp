@@ -4,14 +4,13 @@ namespace tandrel {
 
 wxBEGIN_EVENT_TABLE(MyDatalist, wxListCtrl)
     EVT_LIST_COL_BEGIN_DRAG(MyDatalist::kInstructions, MyDatalist::OnColumnBeginDrag)
-        EVT_LIST_COL_BEGIN_DRAG(MyDatalist::kRegisters, MyDatalist::OnColumnBeginDrag)
-            EVT_LIST_COL_BEGIN_DRAG(MyDatalist::kData, MyDatalist::OnColumnBeginDrag)
-                EVT_LIST_ITEM_SELECTED(MyDatalist::kInstructions, MyDatalist::OnItemSelected)
-                    wxEND_EVENT_TABLE()
+    EVT_LIST_COL_BEGIN_DRAG(MyDatalist::kRegisters, MyDatalist::OnColumnBeginDrag)
+    EVT_LIST_COL_BEGIN_DRAG(MyDatalist::kData, MyDatalist::OnColumnBeginDrag)
+    EVT_LIST_ITEM_SELECTED(MyDatalist::kInstructions, MyDatalist::OnItemSelected)
+wxEND_EVENT_TABLE()
 
-                        MyDatalist::MyDatalist(unsigned step_, unsigned count_,
-                                               const wxString& firstColumn_, wxWindow* parent,
-                                               wxWindowID id)
+MyDatalist::MyDatalist(unsigned step_, unsigned count_, const wxString& firstColumn_,
+                       wxWindow* parent, wxWindowID id)
     : wxListCtrl(parent, id, wxDefaultPosition, wxDefaultSize,
                  wxLC_REPORT | wxLC_SINGLE_SEL | wxLC_VIRTUAL),
       step(step_),

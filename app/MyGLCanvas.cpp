@@ -8,14 +8,17 @@
 
 namespace tandrel {
 
-wxBEGIN_EVENT_TABLE(MyGLCanvas, wxGLCanvas) EVT_SIZE(MyGLCanvas::OnSize)
-    EVT_PAINT(MyGLCanvas::OnPaint) EVT_LEFT_UP(MyGLCanvas::OnLeftUp)
-        EVT_RIGHT_UP(MyGLCanvas::OnRightUp) EVT_MOTION(MyGLCanvas::OnMotion) wxEND_EVENT_TABLE()
+wxBEGIN_EVENT_TABLE(MyGLCanvas, wxGLCanvas)
+    EVT_SIZE(MyGLCanvas::OnSize)
+    EVT_PAINT(MyGLCanvas::OnPaint)
+    EVT_LEFT_UP(MyGLCanvas::OnLeftUp)
+    EVT_RIGHT_UP(MyGLCanvas::OnRightUp)
+    EVT_MOTION(MyGLCanvas::OnMotion)
+wxEND_EVENT_TABLE()
 
-            MyGLCanvas::MyGLCanvas(Simulator& simulator_, const DisplayState& display_,
-                                   const ColourTable& colours_, wxWindow* parent,
-                                   CanvasHost& frame_, wxWindowID id, const wxPoint& pos,
-                                   long style, const wxString& name)
+MyGLCanvas::MyGLCanvas(Simulator& simulator_, const DisplayState& display_,
+                       const ColourTable& colours_, wxWindow* parent, CanvasHost& frame_,
+                       wxWindowID id, const wxPoint& pos, long style, const wxString& name)
     : wxGLCanvas(parent, id, nullptr, pos, wxSize(view::kPixelWidth, view::kPixelHeight), style,
                  name),
       context(std::make_unique<wxGLContext>(this)),
