@@ -179,11 +179,9 @@ void MyFrame::ApplyOptions(const MyDialog& dialog) {
     UpdatePanes();
 }
 
-// clang-format off
 wxBEGIN_EVENT_TABLE(MyDialog, wxDialog)
     EVT_COMMAND_RANGE(option::kComponentColour, option::kBackgroundColour, wxEVT_BUTTON,
                       MyDialog::OnColourButton)
 wxEND_EVENT_TABLE()
 
 }  // namespace tandrel
-// clang-format on
