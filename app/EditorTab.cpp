@@ -7,6 +7,7 @@
 #include <wx/stattext.h>
 #include <wx/stdpaths.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -31,6 +32,14 @@ wxString OpenProblem(const wxString& path) {
     if (probe.is_open() && !wxDirExists(path)) return wxString();
     if (wxDirExists(path)) return wxString::FromUTF8(std::strerror(EISDIR));
     return wxString::FromUTF8(std::strerror(errno != 0 ? errno : ENOENT));
+}
+
+// A text box refuses a whole insertion that holds a NUL character, so a NUL
+// read from a file is shown as '?', like the other characters a program
+// cannot use.
+std::wstring Displayable(std::wstring text) {
+    std::replace(text.begin(), text.end(), L'\0', L'?');
+    return text;
 }
 
 }  // namespace
@@ -119,6 +128,7 @@ void MyFrame::HighlightErrors() {
     bool faulty = false;
     for (std::uint64_t address = 0; address < Simulator::kInstructionCount * 4u; address += 4) {
         simulator->GetProgramLine(address, line, faulty);
+        line = Displayable(line);
         programText->AppendText(line);
         if (faulty) {
             const long end = programText->GetLastPosition();
@@ -147,7 +157,7 @@ void MyFrame::ShowParseMessages() {
     for (int i = 0; i < kMaxMessages; ++i) {
         simulator->GetErrorMessage(i, message);
         if (message.empty()) break;
-        text += message + L"\n";
+        text += Displayable(message) + L"\n";
     }
     messagesText->AppendText(text);
 }
@@ -190,9 +200,8 @@ void MyFrame::SaveTo(const wxString& chosen) {
     // A save that fails is said so, and the file that was there stays.
     std::error_code why;
     if (!simulator->SaveProgram(path.ToStdWstring(), &why)) {
-        wxMessageBox(wxString::Format(wxT("Could not save \"%s\": %s"), path,
-                                      wxString::FromUTF8(why.message())),
-                     wxT("Error"), wxOK | wxICON_ERROR, this);
+        reportError(wxString::Format(wxT("Could not save \"%s\": %s"), path,
+                                     wxString::FromUTF8(why.message())));
     }
 }
 

@@ -1,6 +1,7 @@
 #include "app/MyFrame.h"
 
 #include <wx/menu.h>
+#include <wx/msgdlg.h>
 #include <wx/sizer.h>
 
 #include "app/Ids.h"
@@ -9,57 +10,61 @@
 
 namespace tandrel {
 
-wxBEGIN_EVENT_TABLE(MyFrame, wxFrame) EVT_SPLITTER_SASH_POS_CHANGED(ID_SIMULATOR_SPLITTER,
-                                                                    MyFrame::OnSashChanged)
+wxBEGIN_EVENT_TABLE(MyFrame, wxFrame)
+    EVT_SPLITTER_SASH_POS_CHANGED(ID_SIMULATOR_SPLITTER, MyFrame::OnSashChanged)
     EVT_SPLITTER_SASH_POS_CHANGED(ID_EDITOR_SPLITTER, MyFrame::OnSashChanged)
-        EVT_BUTTON(wxID_FORWARD, MyFrame::OnStep) EVT_BUTTON(wxID_STOP, MyFrame::OnReset) EVT_MENU(
-            ID_LAYOUT_SIMPLE, MyFrame::OnLayout) EVT_MENU(ID_LAYOUT_PIPELINED, MyFrame::OnLayout)
-            EVT_MENU(ID_LAYOUT_FORWARDING, MyFrame::OnLayout) EVT_MENU(ID_FORMAT_BINARY,
-                                                                       MyFrame::OnFormat)
-                EVT_MENU(ID_FORMAT_DECIMAL, MyFrame::OnFormat) EVT_MENU(ID_FORMAT_HEXADECIMAL,
-                                                                        MyFrame::OnFormat)
-                    EVT_MENU(ID_OPTIONS, MyFrame::OnOptions) EVT_MENU(ID_LOAD_MENU, MyFrame::OnLoad)
-                        EVT_BUTTON(ID_LOAD_BUTTON, MyFrame::OnLoad)
-                            EVT_MENU(ID_HELP_CONTENTS, MyFrame::OnHelpContents)
-                                EVT_MENU(ID_ABOUT, MyFrame::OnAbout) EVT_BUTTON(ID_SAVE_BUTTON,
-                                                                                MyFrame::OnSave)
-                                    EVT_BUTTON(ID_PARSE_BUTTON, MyFrame::OnParse)
-                                        EVT_GRID_CMD_CELL_CHANGED(ID_DATA_GRID,
-                                                                  MyFrame::OnGridCellChanged)
-                                            EVT_LIST_ITEM_SELECTED(MyDatalist::kInstructions,
-                                                                   MyFrame::OnInstructionSelected)
-                                                wxEND_EVENT_TABLE()
+    EVT_BUTTON(wxID_FORWARD, MyFrame::OnStep)
+    EVT_BUTTON(wxID_STOP, MyFrame::OnReset)
+    EVT_MENU(ID_LAYOUT_SIMPLE, MyFrame::OnLayout)
+    EVT_MENU(ID_LAYOUT_PIPELINED, MyFrame::OnLayout)
+    EVT_MENU(ID_LAYOUT_FORWARDING, MyFrame::OnLayout)
+    EVT_MENU(ID_FORMAT_BINARY, MyFrame::OnFormat)
+    EVT_MENU(ID_FORMAT_DECIMAL, MyFrame::OnFormat)
+    EVT_MENU(ID_FORMAT_HEXADECIMAL, MyFrame::OnFormat)
+    EVT_MENU(ID_OPTIONS, MyFrame::OnOptions)
+    EVT_MENU(ID_LOAD_MENU, MyFrame::OnLoad)
+    EVT_BUTTON(ID_LOAD_BUTTON, MyFrame::OnLoad)
+    EVT_MENU(ID_HELP_CONTENTS, MyFrame::OnHelpContents)
+    EVT_MENU(ID_ABOUT, MyFrame::OnAbout)
+    EVT_BUTTON(ID_SAVE_BUTTON, MyFrame::OnSave)
+    EVT_BUTTON(ID_PARSE_BUTTON, MyFrame::OnParse)
+    EVT_GRID_CMD_CELL_CHANGED(ID_DATA_GRID, MyFrame::OnGridCellChanged)
+    EVT_LIST_ITEM_SELECTED(MyDatalist::kInstructions, MyFrame::OnInstructionSelected)
+wxEND_EVENT_TABLE()
 
-                                                    namespace {
-    // The layout and format a configuration records: the first option that is on.
-    Layout ConfiguredLayout(Config & config) {
-        if (config.GetFlag(option::kShowSimpleLayout)) return Layout::Simple;
-        if (config.GetFlag(option::kShowPipelineLayout)) return Layout::Pipelined;
-        return Layout::Forwarding;
-    }
+namespace {
+// The layout and format a configuration records: the first option that is on.
+Layout ConfiguredLayout(Config& config) {
+    if (config.GetFlag(option::kShowSimpleLayout)) return Layout::Simple;
+    if (config.GetFlag(option::kShowPipelineLayout)) return Layout::Pipelined;
+    return Layout::Forwarding;
+}
 
-    NumberFormat ConfiguredFormat(Config & config) {
-        if (config.GetFlag(option::kBinaryFormat)) return NumberFormat::Binary;
-        if (config.GetFlag(option::kDecimalFormat)) return NumberFormat::Decimal;
-        return NumberFormat::Hexadecimal;
-    }
+NumberFormat ConfiguredFormat(Config& config) {
+    if (config.GetFlag(option::kBinaryFormat)) return NumberFormat::Binary;
+    if (config.GetFlag(option::kDecimalFormat)) return NumberFormat::Decimal;
+    return NumberFormat::Hexadecimal;
+}
 
-    // Radio items: the first option of the group that is on is checked.
-    void CheckFirst(wxMenu * menu, std::initializer_list<std::pair<int, int>> optionAndId) {
-        Config& config = Config::Instance();
-        for (const auto& [flag, id] : optionAndId) {
-            if (config.GetFlag(flag)) {
-                menu->Check(id, true);
-                return;
-            }
+// Radio items: the first option of the group that is on is checked.
+void CheckFirst(wxMenu* menu, std::initializer_list<std::pair<int, int>> optionAndId) {
+    Config& config = Config::Instance();
+    for (const auto& [flag, id] : optionAndId) {
+        if (config.GetFlag(flag)) {
+            menu->Check(id, true);
+            return;
         }
     }
+}
 
 }  // namespace
 
 MyFrame::MyFrame(const wxString& title, const wxPoint& pos, const wxSize& size)
     : wxFrame(nullptr, wxID_ANY, title, pos, size, wxDEFAULT_FRAME_STYLE),
-      confirmReplace([this](const wxString& name) { return AskToReplace(this, name); }) {
+      confirmReplace([this](const wxString& name) { return AskToReplace(this, name); }),
+      reportError([this](const wxString& message) {
+          wxMessageBox(message, wxT("Error"), wxOK | wxICON_ERROR, this);
+      }) {
     SetMenuBar(BuildMenus());
     Config& config = Config::Instance();
     config.Save();  // a complete configuration file at every start

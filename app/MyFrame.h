@@ -92,11 +92,14 @@ class MyFrame : public wxFrame, public CanvasHost {
     void BuildEditorTab(wxNotebook* notebook);
     void BuildHelp();
     void BuildIcons();
-public:
+
+  public:
     // Asks before a save replaces a file; tests answer in its place.
     std::function<bool(const wxString& chosenName)> confirmReplace;
+    // Tells the user that a save failed; tests read the message instead.
+    std::function<void(const wxString& message)> reportError;
 
-private:
+  private:
     std::unique_ptr<Simulator> simulator;
     DisplayState display;
     ColourTable colours;

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cctype>
+#include <filesystem>
 #include <fstream>
 
 namespace tandrel {
@@ -126,8 +127,13 @@ Config& Config::ReloadInstance() {
 
 Config::Config(std::string path_) : path(std::move(path_)) {
     SetDefaults();
-    std::ifstream in(path);
-    if (in) Read(in);
+    // Only a regular file is read: opening a named pipe would wait for a
+    // writer for ever.
+    std::error_code error;
+    if (std::filesystem::is_regular_file(path, error)) {
+        std::ifstream in(path);
+        if (in) Read(in);
+    }
     if (!flags[option::kBinaryFormat] && !flags[option::kDecimalFormat] &&
         !flags[option::kHexadecimalFormat])
         flags[option::kDecimalFormat] = true;
@@ -242,6 +248,11 @@ std::string Config::KeyName(int index) {
 }
 
 bool Config::Save() const {
+    // Nor is anything but a regular file written: a named pipe would wait
+    // for a reader for ever.
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) return false;
     std::ofstream out(path, std::ios::trunc);
     if (!out) return false;
     // Only entries of the option's own kind are written: a stray entry (a
