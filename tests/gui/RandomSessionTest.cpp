@@ -1,0 +1,598 @@
+// A long, seeded, random session on the real main window: menu commands,
+// Step and Reset, Parse of arbitrary text, grid edits, option changes,
+// instruction selection, hovering and clicks on the drawing, the left panel,
+// Save and Load. After each action the window and the machine must still
+// agree with each other; every so often the configuration file is checked
+// as well. The sanitizer build turns any memory fault into a failure.
+//
+// TANDREL_SESSION_SEED picks the sequence, TANDREL_SESSION_ACTIONS its
+// length, TANDREL_SESSION_TRACE=1 prints every action as it starts (so an
+// abort inside an action still shows which one).
+#include <wx/grid.h>
+#include <wx/tipwin.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/Ids.h"
+#include "app/MyDatalist.h"
+#include "app/OptionsDialog.h"
+#include "config/Config.h"
+#include "format/CellNumber.h"
+#include "format/NumberFormat.h"
+#include "tests/gui/GuiTest.h"
+
+namespace tandrel::test {
+namespace {
+
+constexpr std::uint64_t kDefaultSeed = 20261206;
+constexpr long kDefaultActions = 300;
+constexpr int kStrongCheckEvery = 50;
+constexpr size_t kLogTail = 40;
+
+constexpr int kCheckOptions[] = {option::kShowLeftPanel,    option::kShowInstructionsInFields,
+                                 option::kShowControlLines, option::kShowPcLines,
+                                 option::kShowPopups,       option::kHighlightSingleInstruction,
+                                 option::kShowBoldDataLines};
+
+std::uint64_t EnvNumber(const char* name, std::uint64_t fallback) {
+    const char* text = std::getenv(name);
+    if (text == nullptr || *text == '\0') return fallback;
+    return std::strtoull(text, nullptr, 10);
+}
+
+std::string Quote(const wxString& text, size_t limit = 60) {
+    std::string utf8 = text.ToStdString(wxConvUTF8);
+    std::string out;
+    for (unsigned char c : utf8.substr(0, limit)) {
+        if (c == '\n') {
+            out += "\\n";
+        } else if (c < 0x20) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02x", c);
+            out += hex;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    if (utf8.size() > limit) out += "...";
+    return '"' + out + '"';
+}
+
+class Session {
+  public:
+    Session(MyFrame& frame_, std::uint64_t seed_, std::filesystem::path folder_)
+        : frame(frame_), seed(seed_), random(seed_), folder(std::move(folder_)) {
+        trace = EnvNumber("TANDREL_SESSION_TRACE", 0) != 0;
+        frame.confirmReplace = [](const wxString&) { return true; };
+    }
+
+    // Runs `count` actions; stops at the first broken invariant.
+    void Run(long count) {
+        for (action = 0; action < count; ++action) {
+            RunOne();
+            if (!problem.empty()) break;
+            CheckAfterAction();
+            if (!problem.empty()) break;
+            if ((action + 1) % kStrongCheckEvery == 0) CheckStrongly();
+            if (!problem.empty()) break;
+        }
+        if (problem.empty()) CheckStrongly();
+        // The window then closes with whatever pop-up the last hover opened.
+        if (problem.empty()) Hover(false);
+        // What the session did, to see that every kind of action ran.
+        std::cout << "[session] " << action << " actions:";
+        for (const auto& [kind, times] : kinds) std::cout << ' ' << kind << '=' << times;
+        std::cout << "; a pop-up was open after " << tipsSeen << " of them" << std::endl;
+        if (!problem.empty()) {
+            std::ostringstream report;
+            report << "seed " << seed << " (TANDREL_SESSION_SEED), action " << action << ": "
+                   << problem << "\nlast actions:\n";
+            for (const std::string& line : log) report << "  " << line << '\n';
+            ADD_FAILURE() << report.str();
+        }
+    }
+
+  private:
+    int Pick(int below) { return std::uniform_int_distribution<int>(0, below - 1)(random); }
+    bool Chance(int percent) { return Pick(100) < percent; }
+
+    void Log(const std::string& line) {
+        const std::string entry = std::to_string(action) + ": " + line;
+        if (trace) std::cerr << "[session] " << entry << std::endl;
+        ++kinds[line.substr(0, line.find(' '))];
+        log.push_back(entry);
+        if (log.size() > kLogTail) log.pop_front();
+    }
+
+    void Fail(const std::string& what) {
+        if (problem.empty()) problem = what;
+    }
+
+    void Command(int id, wxEventType type) {
+        wxCommandEvent event(type, id);
+        frame.ProcessWindowEvent(event);
+    }
+
+    // --- random text ---------------------------------------------------
+
+    // `withNul`: a NUL now and then. Program text never has one: no key
+    // types it, and the text control refuses text that holds one.
+    wxString RandomChars(int length, bool withNul) {
+        static const std::pair<int, int> kRanges[] = {
+            {0x20, 0x7E},   {0x20, 0x7E},     {0x20, 0x7E},       {0x01, 0x1F},     {0xA0, 0xFF},
+            {0x100, 0x17F}, {0x4E00, 0x4E80}, {0x1F600, 0x1F64F}, {0xFFFD, 0xFFFD}, {0x0, 0x0},
+        };
+        wxString text;
+        for (int i = 0; i < length; ++i) {
+            const auto& range = kRanges[Pick(std::size(kRanges))];
+            if (range.first == 0 && (!withNul || !Chance(20))) continue;
+            text += wxUniChar(range.first + Pick(range.second - range.first + 1));
+        }
+        return text;
+    }
+
+    wxString Register() {
+        // Mostly valid register numbers, sometimes not.
+        return wxString::Format(wxT("$%d"), Chance(95) ? Pick(32) : 30 + Pick(100));
+    }
+
+    wxString Immediate() {
+        switch (Pick(4)) {
+            case 0:
+                return wxString::Format(wxT("%d"), Pick(64) - 32);
+            case 1:
+                return wxString::Format(wxT("%d"), Pick(65536) - 32768);
+            case 2:
+                return wxString::Format(wxT("%d"), Pick(8));
+            default:
+                return wxString::Format(wxT("%lld"), static_cast<long long>(random()));
+        }
+    }
+
+    wxString ValidLine() {
+        static const wxChar* const kRegisterOps[] = {wxT("add"), wxT("sub"), wxT("and"), wxT("or"),
+                                                     wxT("slt")};
+        switch (Pick(6)) {
+            case 0:
+                return wxString(kRegisterOps[Pick(5)]) + wxT(" ") + Register() + wxT(", ") +
+                       Register() + wxT(", ") + Register();
+            case 1:
+                return wxT("addi ") + Register() + wxT(", ") + Register() + wxT(", ") + Immediate();
+            case 2:
+                return wxT("lw ") + Register() + wxT(", ") + Immediate() + wxT("(") + Register() +
+                       wxT(")");
+            case 3:
+                return wxT("sw ") + Register() + wxT(", ") + Immediate() + wxT("(") + Register() +
+                       wxT(")");
+            case 4:
+                return wxT("beq ") + Register() + wxT(", ") + Register() + wxT(", ") + Immediate();
+            default:
+                return Chance(50) ? wxT("nop") : wxT("NOP");
+        }
+    }
+
+    wxString FaultyLine() {
+        static const wxChar* const kLines[] = {
+            wxT("add $1, $2"),
+            wxT("lw $1, 4"),
+            wxT("foo"),
+            wxT("addi $40, $0, 1"),
+            wxT("beq $1, $2, 99999999999"),
+            wxT("sw $1, ($2"),
+            wxT("add ,,,"),
+            wxT("$1"),
+            wxT("Data:"),
+            wxT("lw $1, -4($0)"),
+            wxT("ADDI $1 $0 5"),
+            wxT("j 12"),
+        };
+        return kLines[Pick(std::size(kLines))];
+    }
+
+    wxString RandomProgram() {
+        if (Chance(5)) return wxString();
+        if (Chance(10)) return RandomChars(Pick(400), false);
+        const int lines = Chance(10) ? 120 + Pick(40) : Pick(30);
+        wxString text;
+        for (int i = 0; i < lines; ++i) {
+            const int kind = Pick(100);
+            if (kind < 70) {
+                text += ValidLine();
+            } else if (kind < 85) {
+                text += FaultyLine();
+            } else if (kind < 95) {
+                text += RandomChars(Pick(30), false);
+            }  // else an empty line
+            text += Chance(10) ? wxT("\r\n") : wxT("\n");
+        }
+        return text;
+    }
+
+    wxString RandomCell() {
+        switch (Pick(8)) {
+            case 0:
+                return wxString::Format(wxT("%d"), Pick(1000));
+            case 1:
+                return wxString::Format(wxT("%d"), -Pick(1000));
+            case 2:
+                return wxString::Format(wxT("%lld"), static_cast<long long>(random()));
+            case 3:
+                return wxT("2147483647");
+            case 4:
+                return wxT("-2147483648");
+            case 5:
+                return wxString();
+            case 6:
+                return wxString::Format(wxT(" %d "), Pick(50));
+            default:
+                return RandomChars(Pick(12), true);
+        }
+    }
+
+    // --- actions -------------------------------------------------------
+
+    void RunOne() {
+        const int kind = Pick(100);
+        if (kind < 8) {
+            const int id = ID_LAYOUT_SIMPLE + Pick(3);
+            Log("layout " + std::to_string(id));
+            Command(id, wxEVT_MENU);
+        } else if (kind < 14) {
+            const int id = ID_FORMAT_BINARY + Pick(3);
+            Log("format " + std::to_string(id));
+            Command(id, wxEVT_MENU);
+        } else if (kind < 30) {
+            const int steps = 1 + Pick(Chance(10) ? 60 : 6);
+            Log("step x" + std::to_string(steps));
+            for (int i = 0; i < steps; ++i) Command(wxID_FORWARD, wxEVT_BUTTON);
+        } else if (kind < 34) {
+            Log("reset");
+            Command(wxID_STOP, wxEVT_BUTTON);
+        } else if (kind < 44) {
+            Parse();
+        } else if (kind < 52) {
+            EditGrid();
+        } else if (kind < 56) {
+            ChangeOptions();
+        } else if (kind < 62) {
+            SelectInstruction();
+        } else if (kind < 77) {
+            Hover();
+        } else if (kind < 85) {
+            LeftClick();
+        } else if (kind < 88) {
+            RightClick();
+        } else if (kind < 90) {
+            const bool show = Chance(50), toggle = Chance(50);
+            Log(std::string("left panel show=") + (show ? "1" : "0") +
+                " toggle=" + (toggle ? "1" : "0"));
+            frame.ShowLeftPanel(show, toggle);
+        } else if (kind < 96) {
+            SaveAndLoad();
+        } else if (kind < 98) {
+            LoadMissing();
+        } else {
+            Log("settle");
+            Settle();
+        }
+    }
+
+    void Parse() {
+        const wxString text = RandomProgram();
+        Log("parse " + Quote(text));
+        frame.ProgramText()->SetValue(text);
+        if (frame.ProgramText()->GetValue() != text)
+            Fail("the editor holds " + Quote(frame.ProgramText()->GetValue()) + " after typing");
+        Command(ID_PARSE_BUTTON, wxEVT_BUTTON);
+        CheckParseMessages();
+        if (!problem.empty() || !Chance(30)) return;
+        // What a parse shows parses to the same program and shows the same
+        // again: nothing the user typed in the first 128 lines goes missing.
+        const wxString shown = frame.ProgramText()->GetValue();
+        std::vector<std::uint64_t> words;
+        for (std::uint64_t address = 0; address < Simulator::kInstructionCount * 4u; address += 4)
+            words.push_back(frame.GetSimulator().GetInstructionMemory()->Read(address));
+        const int errors = frame.GetSimulator().ErrorCount();
+        Command(ID_PARSE_BUTTON, wxEVT_BUTTON);
+        if (frame.ProgramText()->GetValue() != shown)
+            Fail("parsing the parsed text changed it: " + Quote(shown, 400) + " became " +
+                 Quote(frame.ProgramText()->GetValue(), 400));
+        for (std::uint64_t address = 0; address < Simulator::kInstructionCount * 4u; address += 4)
+            if (frame.GetSimulator().GetInstructionMemory()->Read(address) != words[address / 4])
+                Fail("parsing the parsed text changed the word at " + std::to_string(address));
+        if (frame.GetSimulator().ErrorCount() > errors)
+            Fail("parsing the parsed text found more errors");
+    }
+
+    void CheckParseMessages() {
+        const wxString messages = frame.MessagesText()->GetValue();
+        const int errors = frame.GetSimulator().ErrorCount();
+        if (errors == 0 && !messages.StartsWith(wxT("Instructions successfully parsed.")))
+            Fail("no errors but the messages say " + Quote(messages));
+        if (errors > 0 && !messages.StartsWith(wxT("There w")))
+            Fail(std::to_string(errors) + " errors but the messages say " + Quote(messages));
+    }
+
+    void EditGrid() {
+        wxGrid* grid = frame.DataGrid();
+        const int edits = 1 + Pick(3);
+        std::vector<std::pair<int, wxString>> done;
+        for (int i = 0; i < edits; ++i) {
+            const int row = Chance(50) ? Pick(8) : Pick(grid->GetNumberRows());
+            const wxString text = RandomCell();
+            Log("grid row " + std::to_string(row) + " = " + Quote(text));
+            grid->SetCellValue(row, 0, text);
+            done.emplace_back(row, text);
+        }
+        wxGridEvent changed(ID_DATA_GRID, wxEVT_GRID_CELL_CHANGED, grid, done.back().first, 0);
+        frame.ProcessWindowEvent(changed);
+        // The last text written to each row decides its initial word.
+        for (auto it = done.rbegin(); it != done.rend(); ++it) {
+            bool later = false;
+            for (auto after = done.rbegin(); after != it; ++after)
+                later |= after->first == it->first;
+            if (later) continue;
+            const auto number = ParseCellNumber(it->second.ToStdWstring());
+            const std::uint64_t expected = number ? static_cast<std::uint32_t>(*number) : 0u;
+            const std::uint64_t word = frame.GetSimulator().GetData(it->first);
+            if (word != expected)
+                Fail("grid row " + std::to_string(it->first) + " holds " + std::to_string(word) +
+                     ", expected " + std::to_string(expected));
+            if (!number && grid->GetCellValue(it->first, 0) != wxT("0"))
+                Fail("invalid cell text kept: " + Quote(grid->GetCellValue(it->first, 0)));
+        }
+    }
+
+    void ChangeOptions() {
+        MyDialog dialog(&frame, wxID_ANY, frame.GetIcons(), wxT("Options"));
+        std::string line = "options";
+        for (int index : kCheckOptions) {
+            const bool on = Chance(75);
+            dialog.CheckBox(index)->SetValue(on);
+            line += " " + std::to_string(index) + "=" + (on ? "1" : "0");
+        }
+        wxColour chosen;
+        dialog.chooseColour = [&](wxWindow*, wxColourData& data) {
+            data.SetColour(chosen);
+            return true;
+        };
+        const int recolour = Pick(4);
+        for (int i = 0; i < recolour; ++i) {
+            const int index = option::kComponentColour + Pick(12);
+            chosen = wxColour(Pick(256), Pick(256), Pick(256));
+            line += " colour" + std::to_string(index) + "=" + chosen.GetAsString().ToStdString();
+            wxBitmapButton* button = dialog.ColourButton(index);
+            wxCommandEvent click(wxEVT_BUTTON, button->GetId());
+            click.SetEventObject(button);
+            button->ProcessWindowEvent(click);
+        }
+        Log(line);
+        frame.ApplyOptions(dialog);
+        Config::Instance().Save();
+        const bool split = frame.SimulatorSplitter()->IsSplit();
+        if (split != dialog.GetCheckBoxValue(option::kShowLeftPanel))
+            Fail("left panel shown=" + std::to_string(split) + " after the options said otherwise");
+    }
+
+    void SelectInstruction() {
+        MyDatalist* list = frame.List(MyDatalist::kInstructions);
+        const long row = Chance(60) ? Pick(16) : Pick(static_cast<int>(list->Count()));
+        Log("select instruction row " + std::to_string(row));
+        wxListEvent event(wxEVT_LIST_ITEM_SELECTED, list->GetId());
+        event.m_itemIndex = row;
+        event.SetEventObject(list);
+        list->ProcessWindowEvent(event);
+        if (list->SelectedAddress() != 4 * row)
+            Fail("selected address " + std::to_string(list->SelectedAddress()) + " for row " +
+                 std::to_string(row));
+    }
+
+    void Hover(bool mayClose = true) {
+        MyGLCanvas* canvas = frame.Canvas();
+        const wxSize size = canvas->GetClientSize();
+        const int moves = 1 + Pick(8);
+        int x = Pick(std::max(1, size.x)), y = Pick(std::max(1, size.y));
+        Log("hover x" + std::to_string(moves) + " from " + std::to_string(x) + "," +
+            std::to_string(y));
+        for (int i = 0; i < moves; ++i) {
+            // The canvas reads the pointer where the X server has it.
+            canvas->WarpPointer(x, y);
+            wxMouseEvent motion(wxEVT_MOTION);
+            motion.SetPosition(wxPoint(x, y));
+            motion.SetEventObject(canvas);
+            canvas->ProcessWindowEvent(motion);
+            x = std::clamp(x + Pick(41) - 20, 0, std::max(0, size.x - 1));
+            y = std::clamp(y + Pick(41) - 20, 0, std::max(0, size.y - 1));
+        }
+        if (Chance(30)) Settle();
+        if (mayClose && Chance(20)) CloseTips();
+    }
+
+    void LeftClick() {
+        MyGLCanvas* canvas = frame.Canvas();
+        const wxSize size = canvas->GetClientSize();
+        const wxPoint at(Pick(std::max(1, size.x)), Pick(std::max(1, size.y)));
+        Log("left click " + std::to_string(at.x) + "," + std::to_string(at.y));
+        wxMouseEvent up(wxEVT_LEFT_UP);
+        up.SetPosition(at);
+        up.SetEventObject(canvas);
+        canvas->ProcessWindowEvent(up);
+    }
+
+    void RightClick() {
+        MyGLCanvas* canvas = frame.Canvas();
+        Log("right click");
+        const bool before = frame.SimulatorSplitter()->IsSplit();
+        wxMouseEvent up(wxEVT_RIGHT_UP);
+        up.SetPosition(wxPoint(10, 10));
+        up.SetEventObject(canvas);
+        canvas->ProcessWindowEvent(up);
+        if (frame.SimulatorSplitter()->IsSplit() == before)
+            Fail("right click did not toggle the left panel");
+    }
+
+    std::string ReadAll(const std::filesystem::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    void SaveAndLoad() {
+        const auto first = folder / "session-a.def";
+        const auto second = folder / "session-b.def";
+        Log("save-load (save, load, save again)");
+        frame.SaveTo(wxString(first.wstring()));
+        const std::string saved = ReadAll(first);
+        if (saved.empty()) {
+            Fail("the save wrote nothing");
+            return;
+        }
+        frame.LoadFrom(wxString(first.wstring()));
+        frame.SaveTo(wxString(second.wstring()));
+        const std::string again = ReadAll(second);
+        if (again != saved)
+            Fail("a saved file loaded and saved again differs:\n" + saved + "\n---\n" + again);
+    }
+
+    void LoadMissing() {
+        Log("load a missing file");
+        const wxString program = frame.ProgramText()->GetValue();
+        const std::uint64_t firstWord = frame.GetSimulator().GetInstructionMemory()->Read(0);
+        frame.LoadFrom(wxString((folder / "no-such-file.def").wstring()));
+        if (frame.ProgramText()->GetValue() != program)
+            Fail("a failed load changed the program text");
+        if (frame.GetSimulator().GetInstructionMemory()->Read(0) != firstWord)
+            Fail("a failed load changed the instruction memory");
+        if (!frame.MessagesText()->GetValue().Contains(wxT("no-such-file.def")))
+            Fail("a failed load said nothing");
+    }
+
+    // Closes every pop-up and lets the toolkit delete them.
+    void CloseTips() {
+        // A pop-up that closed itself already waits for deletion; closing it
+        // again would destroy it twice.
+        for (wxWindow* child : frame.Canvas()->GetChildren())
+            if (auto* tip = dynamic_cast<wxTipWindow*>(child);
+                tip != nullptr && tip->IsShown() && !wxPendingDelete.Member(tip))
+                tip->Close();
+        Settle();
+        wxTheApp->ProcessIdle();
+    }
+
+    // --- invariants ----------------------------------------------------
+
+    void CheckAfterAction() {
+        Simulator& simulator = frame.GetSimulator();
+        if (simulator.PcValue() % 4 != 0)
+            Fail("PC " + std::to_string(simulator.PcValue()) + " not a multiple of 4");
+        if (simulator.GetRegisters()->Read(0) != 0) Fail("register 0 is not 0");
+        const std::pair<int, unsigned> counts[] = {{MyDatalist::kInstructions, 512},
+                                                   {MyDatalist::kRegisters, 32},
+                                                   {MyDatalist::kData, 512}};
+        for (auto [id, rows] : counts) {
+            MyDatalist* list = frame.List(id);
+            if (list->GetItemCount() != static_cast<int>(rows))
+                Fail("list " + std::to_string(id) + " has " + std::to_string(list->GetItemCount()) +
+                     " rows");
+        }
+        const NumberFormat format = frame.Display().numberFormat;
+        MyDatalist* registers = frame.List(MyDatalist::kRegisters);
+        for (unsigned row = 0; row < 32; ++row) {
+            const wxString shown = registers->GetItemText(row, 1);
+            const wxString expected(
+                FormatNumber(simulator.GetRegisters()->Read(row), false, false, format));
+            if (shown != expected)
+                Fail("register " + std::to_string(row) + " shows " + Quote(shown) + ", holds " +
+                     Quote(expected));
+        }
+        int tips = 0;
+        for (wxWindow* child : frame.Canvas()->GetChildren())
+            tips += dynamic_cast<wxTipWindow*>(child) != nullptr && child->IsShown();
+        if (tips > 1) Fail(std::to_string(tips) + " pop-ups open at once");
+        tipsSeen += tips;
+    }
+
+    void CheckStrongly() {
+        Simulator& simulator = frame.GetSimulator();
+        const NumberFormat format = frame.Display().numberFormat;
+        MyDatalist* data = frame.List(MyDatalist::kData);
+        for (unsigned row = 0; row < data->Count(); ++row) {
+            const wxString expected(
+                FormatNumber(simulator.GetDataMemory()->Read(row), false, false, format));
+            if (data->GetItemText(row, 1) != expected) {
+                Fail("data row " + std::to_string(row) + " shows " +
+                     Quote(data->GetItemText(row, 1)) + ", holds " + Quote(expected));
+                break;
+            }
+        }
+        const std::string conf = ReadAll(folder / "tandrel.conf");
+        const auto lines = std::count(conf.begin(), conf.end(), '\n');
+        if (lines != option::kLast) Fail("tandrel.conf has " + std::to_string(lines) + " lines");
+        Config stored((folder / "tandrel.conf").string());
+        const Layout layout = simulator.CurrentLayout();
+        if (stored.GetFlag(option::kShowSimpleLayout) != (layout == Layout::Simple) ||
+            stored.GetFlag(option::kShowPipelineLayout) != (layout == Layout::Pipelined) ||
+            stored.GetFlag(option::kShowForwardingLayout) != (layout == Layout::Forwarding))
+            Fail("tandrel.conf does not record the layout shown");
+        if (stored.GetFlag(option::kBinaryFormat) != (format == NumberFormat::Binary) ||
+            stored.GetFlag(option::kDecimalFormat) != (format == NumberFormat::Decimal) ||
+            stored.GetFlag(option::kHexadecimalFormat) != (format == NumberFormat::Hexadecimal))
+            Fail("tandrel.conf does not record the number format shown");
+        if (stored.GetFlag(option::kShowLeftPanel) != frame.SimulatorSplitter()->IsSplit())
+            Fail("tandrel.conf does not record whether the left panel shows");
+        for (int index : {option::kShowInstructionsInFields, option::kShowControlLines,
+                          option::kShowPcLines, option::kShowPopups})
+            if (stored.GetFlag(index) != frame.Display().Flag(index))
+                Fail("tandrel.conf disagrees with the display about option " +
+                     std::to_string(index));
+    }
+
+    MyFrame& frame;
+    std::uint64_t seed;
+    std::mt19937_64 random;
+    std::filesystem::path folder;
+    bool trace = false;
+    long action = 0;
+    std::deque<std::string> log;
+    std::map<std::string, int> kinds;
+    int tipsSeen = 0;
+    std::string problem;
+};
+
+using RandomSession = FrameTest;
+
+TEST_F(RandomSession, KeepsWindowAndMachineConsistent) {
+    const std::uint64_t seed = EnvNumber("TANDREL_SESSION_SEED", kDefaultSeed);
+    const long count = static_cast<long>(EnvNumber("TANDREL_SESSION_ACTIONS", kDefaultActions));
+    std::cout << "[session] seed " << seed << ", " << count << " actions" << std::endl;
+    // A toolkit assertion would open a modal report and hang the session;
+    // it fails the test instead.
+    static std::vector<std::string> assertions;
+    assertions.clear();
+    const wxAssertHandler_t previous =
+        wxSetAssertHandler([](const wxString& file, int line, const wxString&, const wxString& cond,
+                              const wxString& message) {
+            assertions.push_back(file.ToStdString() + ":" + std::to_string(line) + " " +
+                                 cond.ToStdString() + " " + message.ToStdString());
+        });
+    MyFrame& frame = Start();
+    Session(frame, seed, folder).Run(count);
+    wxSetAssertHandler(previous);
+    for (const std::string& assertion : assertions)
+        ADD_FAILURE() << "toolkit assertion: " << assertion;
+}
+
+}  // namespace
+}  // namespace tandrel::test
