@@ -185,6 +185,10 @@ bool Simulator::SaveProgram(const std::wstring& fileName, std::error_code* why) 
          address += kWordBytes) {
         parser->GetProgramLine(address, text, faulty);
         contents += Narrow(text);
+        // A faulty last line keeps the text as typed, without a line break;
+        // without one here "Data:" would join it and the data read back as
+        // program lines.
+        if (!text.empty() && text.back() != L'\n') contents += '\n';
     }
     contents += "Data:\n";
     for (std::uint64_t index = 0; index < kDataWords; ++index) {

@@ -161,6 +161,35 @@ TEST(DefinitionFileTest, FaultyLineIsSavedAsTypedAndReportsItsErrorAgain) {
     EXPECT_TRUE(loaded == saved);
 }
 
+// Line breaks that are only carriage returns leave one faulty line that runs
+// to the end of the file, without a line break of its own; the saved file
+// must still start its data on a line of its own.
+TEST(DefinitionFileTest, FaultyLastLineWithoutLineBreakKeepsDataApart) {
+    TempDir dir;
+    const std::string typed = "ADDI $1, $0, 5\rBEQ $0, $0, -1\rData:\r1, 2\r";
+    WriteBytes(dir.path / "in.def", typed);
+    Simulator sim;
+    ASSERT_TRUE(LoadAndParse(sim, dir.File("in.def")));
+    sim.SetData(3, 42);
+    const Snapshot saved(sim);
+    ASSERT_TRUE(sim.SaveProgram(dir.File("a.def")));
+    const std::string bytes = ReadBytes(dir.path / "a.def");
+    EXPECT_EQ(bytes.substr(0, bytes.find("Data:\n")), typed + "\n");
+
+    Simulator other;
+    ASSERT_TRUE(LoadAndParse(other, dir.File("a.def")));
+    const Snapshot loaded(other);
+    std::vector<std::wstring> texts = saved.texts;
+    texts[0] += L'\n';  // the only change: the line now ends
+    EXPECT_EQ(loaded.texts, texts);
+    EXPECT_EQ(loaded.faulty, saved.faulty);
+    EXPECT_EQ(loaded.data, saved.data);
+    EXPECT_EQ(other.GetData(3), 42u);
+
+    ASSERT_TRUE(other.SaveProgram(dir.File("b.def")));
+    EXPECT_EQ(ReadBytes(dir.path / "b.def"), bytes);
+}
+
 TEST(DefinitionFileTest, ExampleProgramSavesAsExactly36Lines) {
     TempDir dir;
     Simulator sim;
