@@ -9,43 +9,8 @@ namespace tandrel {
 namespace {
 
 using test::AnyBox;
-using test::ExpectElement;
-using test::ExpectPorts;
 using test::RunPass;
 using test::SetConstant;
-
-TEST(CombinationalPorts, NumberAndNameTheirPorts) {
-    Mux mux(L"Mux", AnyBox(), true);
-    ExpectElement(mux, ElementKind::Mux, false, true, 0.3, 0.75);
-    ExpectPorts(mux, "iiio", {L"Input1", L"Input2", L"Control", L"Output"});
-    Mux3 mux3(L"Mux3", AnyBox());
-    ExpectElement(mux3, ElementKind::Mux3, false, false, 0.3, 0.75);
-    ExpectPorts(mux3, "iiiio", {L"Input1", L"Input2", L"Input3", L"Control", L"Output"});
-    ALU alu(L"ALU", AnyBox(), false);
-    ExpectElement(alu, ElementKind::ALU, false, false, 0.51, 0.48);
-    ExpectPorts(alu, "iiioo", {L"Input1", L"Input2", L"Control", L"Result", L"Zero"});
-    EXPECT_TRUE(alu.Out(ALU::kZero).controlLine);
-    AndGate gate(L"And", AnyBox(), true);
-    ExpectElement(gate, ElementKind::AndGate, true, true, 0.0, 1.0);
-    ExpectPorts(gate, "iio", {L"Input1", L"Input2", L"Output"});
-    EXPECT_TRUE(gate.Out(AndGate::kOutput).controlLine);
-    SignExtend ext(L"Sign\nextend", AnyBox());
-    ExpectElement(ext, ElementKind::SignExtend, false, false, 0.05, 0.6);
-    ExpectPorts(ext, "io", {L"16", L"32"});
-    EXPECT_TRUE(ext.In(SignExtend::kInput).is16Bit);
-    EXPECT_FALSE(ext.Out(SignExtend::kOutput).is16Bit);
-    ShiftLeft2 shift(L"Shift\nleft 2", AnyBox(), true);
-    ExpectElement(shift, ElementKind::ShiftLeft2, false, true, 0.25, 0.7);
-    ExpectPorts(shift, "io", {L"Input", L"Output"});
-}
-
-TEST(CombinationalPorts, NodeHasFourInputsThenFourOutputs) {
-    Node n(L"", 3.0, 4.0);
-    ExpectElement(n, ElementKind::Node, false, false, 0.0, 1.0);
-    ExpectPorts(n, "iiiioooo", {L"", L"", L"", L"", L"", L"", L"", L""});
-    EXPECT_EQ(n.In(Node::kInTop).side, Side::Top);
-    EXPECT_EQ(n.Out(Node::kOutBottom).side, Side::Bottom);
-}
 
 TEST(Mux, NonZeroControlSelectsInput2) {
     for (std::uint64_t control : {0u, 1u, 5u}) {

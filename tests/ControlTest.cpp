@@ -11,29 +11,8 @@ namespace tandrel {
 namespace {
 
 using test::AnyBox;
-using test::ExpectElement;
-using test::ExpectPorts;
 using test::RunPasses;
 using test::SetConstant;
-
-TEST(ControlPorts, NumberAndNameTheirPorts) {
-    MainControl main(L"Control", AnyBox(), 0);
-    ExpectElement(main, ElementKind::MainControl, true, false, 0.1, 0.5);
-    ExpectPorts(main, "ioooooooo",
-                {L"Input", L"Branch", L"MemToReg", L"MemRead", L"ALUOp", L"MemWrite", L"ALUSrc",
-                 L"RegWrite", L"RegDst"});
-    // Every signal is a control line; the branch decision also belongs to the PC lines.
-    for (int p = 0; p < main.PortCount(); ++p) {
-        EXPECT_TRUE(main.Component::Port(p).controlLine) << p;
-        EXPECT_EQ(main.Component::Port(p).pcLine, p == MainControl::kBranch) << p;
-    }
-    MainControlPipelined packed(L"Control", AnyBox(), 1);
-    ExpectElement(packed, ElementKind::MainControl, true, false, 0.1, 0.5);
-    ExpectPorts(packed, "iooo", {L"Input", L"WB", L"MEM", L"EX"});
-    ALUControl aluControl(L"ALU\ncontrol", AnyBox());
-    ExpectElement(aluControl, ElementKind::ALUControl, true, false, 0.05, 0.6);
-    ExpectPorts(aluControl, "iio", {L"ALUOp", L"Function", L"Output"});
-}
 
 // One instruction word per instruction, with the signals and packed words the
 // decode table gives its opcode and the ALU code its ALUOp and function give.

@@ -13,7 +13,6 @@ namespace tandrel {
 namespace {
 
 using test::AnyBox;
-using test::ExpectElement;
 using test::RunPass;
 using test::RunPasses;
 using test::SetConstant;
@@ -24,49 +23,6 @@ struct RegisterShape {
     std::unique_ptr<Component> reg;
     std::string ports;
 };
-
-TEST(PipelinePorts, RegistersTakeInputsLeftAndDriveOutputsRight) {
-    RegisterShape shapes[] = {
-        {std::make_unique<IFIDReg>(L"IF/ID", AnyBox(), 1), "iiop"},
-        {std::make_unique<IFIDReg>(L"IF/ID", AnyBox(), 2), "iiop"},
-        {std::make_unique<IDEXReg>(L"ID/EX", AnyBox(), 1), "iiiiiiiiiooooooccccc"},
-        {std::make_unique<IDEXReg>(L"ID/EX", AnyBox(), 2), "iiiiiiiiioooooocccccio"},
-        {std::make_unique<EXMEMReg>(L"EX/MEM", AnyBox(), 1), "iiiiiiiooooocccc"},
-        {std::make_unique<EXMEMReg>(L"EX/MEM", AnyBox(), 2), "iiiiiiiooooocccc"},
-        {std::make_unique<MEMWBReg>(L"MEM/WB", AnyBox(), 1), "iiiiooocc"},
-        {std::make_unique<MEMWBReg>(L"MEM/WB", AnyBox(), 2), "iiiiooocc"},
-    };
-    for (RegisterShape& s : shapes) {
-        SCOPED_TRACE(std::string(s.reg->name.begin(), s.reg->name.end()) + " " + s.ports);
-        ASSERT_EQ(s.reg->PortCount(), static_cast<int>(s.ports.size()));
-        for (int p = 0; p < s.reg->PortCount(); ++p) {
-            const Link& link = s.reg->Port(p);
-            const bool output = s.ports[p] != 'i';
-            EXPECT_EQ(link.isOutput, output) << p;
-            EXPECT_EQ(link.side, output ? Side::Right : Side::Left) << p;
-            EXPECT_DOUBLE_EQ(link.relX, output ? 1.0 : 0.0) << p;
-            EXPECT_EQ(link.controlLine, s.ports[p] == 'c') << p;
-            EXPECT_EQ(link.pcLine, s.ports[p] == 'p') << p;
-        }
-    }
-    EXPECT_EQ(shapes[0].reg->Port(0).name, L"");
-    EXPECT_EQ(shapes[1].reg->Port(0).name, L"Instruction");
-    EXPECT_EQ(shapes[1].reg->Port(1).name, L"PC");
-    ExpectElement(*shapes[0].reg, ElementKind::IFIDReg, false, false, 0.04, 1.005);
-    ExpectElement(*shapes[2].reg, ElementKind::IDEXReg, false, false, -0.08, 1.005);
-    ExpectElement(*shapes[4].reg, ElementKind::EXMEMReg, false, false, -0.35, 1.005);
-    ExpectElement(*shapes[6].reg, ElementKind::MEMWBReg, false, false, -0.35, 1.005);
-
-    Forwarding unit(L"Forwarding\nunit", AnyBox());
-    ExpectElement(unit, ElementKind::Forwarding, true, false, 0.3, 0.6);
-    const wchar_t* names[] = {L"Read Reg 2",       L"Read Reg 1", L"MEM/WB Write Reg",
-                              L"EX/MEM Write Reg", L"Forward B",  L"Forward A"};
-    ASSERT_GE(unit.PortCount(), 6);
-    for (int p = 0; p < 6; ++p) {
-        EXPECT_EQ(unit.Component::Port(p).name, names[p]) << p;
-        EXPECT_EQ(unit.Component::Port(p).isOutput, p >= 4) << p;
-    }
-}
 
 TEST(PipelineRegister, LatchesInTheFifthPassAndReloadsInTheSixth) {
     IFIDReg reg(L"IF/ID", AnyBox(), 1);

@@ -11,28 +11,9 @@ namespace tandrel {
 namespace {
 
 using test::AnyBox;
-using test::ExpectElement;
-using test::ExpectPorts;
 using test::RunPass;
 using test::RunPasses;
 using test::SetConstant;
-
-TEST(StatePorts, NumberAndNameTheirPorts) {
-    PC pc(L"PC", AnyBox(), 0);
-    ExpectElement(pc, ElementKind::PC, false, false, 0.1, 0.48);
-    ExpectPorts(pc, "io", {L"Input", L"Output"});
-    InstructionMemory im(L"Instruction\nmemory", AnyBox());
-    ExpectElement(im, ElementKind::InstructionMemory, false, false, 0.3, 0.85);
-    ExpectPorts(im, "io", {L"Address", L"Instruction"});
-    Registers regs(L"Registers", AnyBox(), 0);
-    ExpectElement(regs, ElementKind::Registers, false, false, 0.6, 0.48);
-    ExpectPorts(regs, "iiiiioo",
-                {L"RegWrite", L"Write Data", L"Read Reg 1", L"Read Reg 2", L"Write Reg",
-                 L"Read Data 1", L"Read Data 2"});
-    DataMemory data(L"Data\nmemory", AnyBox(), 1);
-    ExpectElement(data, ElementKind::DataMemory, false, false, 0.35, 0.55);
-    ExpectPorts(data, "iiiio", {L"MemWrite", L"MemRead", L"Address", L"Write Data", L"Read Data"});
-}
 
 // Feeds the PC input 100 + k before pass k; expected[k - 1] is its Output
 // after pass k.
