@@ -36,11 +36,19 @@ bool IsDigit(char c) {
 bool IsLetter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
+bool IsNameCharacter(char c) {
+    return IsLetter(c) || IsDigit(c) || c == '_';
+}
 char ToLower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 constexpr std::uint32_t kDecimalBase = 10;
+constexpr char kCommentSign = '#';
+// A number fits in 32 bits when it is a 32-bit pattern: signed from -2^31,
+// unsigned up to 2^32 - 1.
+constexpr std::uint64_t kLargest32 = 0xFFFFFFFFu;
+constexpr std::uint64_t kMostNegative32 = 0x80000000u;
 constexpr std::size_t kReadChunk = 64u << 10;
 
 // Opening a directory or a device as a definition file makes no sense (and a
@@ -109,16 +117,22 @@ void Lexer::LoadText(std::wstring& out) {
         }
     }
     out = text;
-    position = 0;
-    end = false;
-    lineStart = 0;
+    Restart();
 }
 
 void Lexer::SetText(const std::wstring& newText) {
     text = newText;
+    Restart();
+}
+
+void Lexer::Restart() {
     position = 0;
     end = false;
     lineStart = 0;
+    commentStart = std::wstring::npos;
+    line = 1;
+    tokenLine = 1;
+    finishedLines = 0;
 }
 
 void Lexer::Advance() {
@@ -135,6 +149,11 @@ void Lexer::Advance() {
 
 void Lexer::FinishLine() {
     const std::size_t stop = std::min(position, text.size());
+    lastComment = commentStart == std::wstring::npos || commentStart < lineStart
+                      ? std::wstring::npos
+                      : commentStart - lineStart;
+    commentStart = std::wstring::npos;
+    ++finishedLines;
     lastLine.clear();
     if (stop > lineStart) lastLine.reserve(stop - lineStart);
     for (std::size_t i = lineStart; i < stop; ++i) {
@@ -143,19 +162,35 @@ void Lexer::FinishLine() {
     lineStart = stop;
 }
 
+std::wstring Lexer::TokenText() const {
+    const std::size_t stop = std::min(tokenEnd, text.size());
+    std::wstring typed;
+    for (std::size_t i = std::min(tokenStart, stop); i < stop; ++i)
+        typed.push_back(static_cast<wchar_t>(Narrow(text[i])));
+    return typed;
+}
+
 TokenKind Lexer::NextToken(std::int32_t& value) {
+    tokenLine = line;
     while (!end) {
         if (current == kLineBreak) {
             FinishLine();
             Advance();
+            ++line;
             return TokenKind::EndOfLine;
         }
         if (IsSpace(current)) {
             Advance();
             continue;
         }
+        if (current == kCommentSign) {
+            commentStart = position - 1;
+            while (!end && current != kLineBreak) Advance();
+            continue;
+        }
+        tokenStart = position - 1;
         if (IsDigit(current) || current == '-') return ReadNumber(value);
-        if (IsLetter(current)) return ReadWord();
+        if (IsLetter(current) || current == '_') return ReadWord();
 
         TokenKind kind = TokenKind::Invalid;
         switch (current) {
@@ -187,13 +222,24 @@ TokenKind Lexer::ReadNumber(std::int32_t& value) {
     const bool negative = current == '-';
     if (negative) Advance();
     // Digits past 32 bits wrap: unsigned arithmetic keeps that well defined.
+    // The magnitude is followed separately, so the parser can tell.
     std::uint32_t number = 0;
+    std::uint64_t magnitude = 0;
+    bool digits = false;
     while (!end && IsDigit(current)) {
-        number = number * kDecimalBase + static_cast<std::uint32_t>(current - '0');
+        const auto digit = static_cast<std::uint32_t>(current - '0');
+        number = number * kDecimalBase + digit;
+        if (magnitude <= kLargest32) magnitude = magnitude * kDecimalBase + digit;
+        digits = true;
         Advance();
     }
     if (negative) number = 0u - number;
     value = static_cast<std::int32_t>(number);
+    tokenEnd = end ? text.size() : position - 1;
+    loneMinus = negative && !digits;
+    numberFits = magnitude <= (negative ? kMostNegative32 : kLargest32);
+    numberValue =
+        negative ? -static_cast<std::int64_t>(magnitude) : static_cast<std::int64_t>(magnitude);
     return TokenKind::Number;
 }
 
@@ -202,7 +248,7 @@ TokenKind Lexer::ReadWord() {
     // megabyte-long word must not be copied.
     std::string word;
     bool tooLong = false;
-    while (!end && (IsLetter(current) || IsDigit(current))) {
+    while (!end && IsNameCharacter(current)) {
         if (word.size() < longestKeyword) {
             word.push_back(ToLower(current));
         } else {
@@ -210,9 +256,10 @@ TokenKind Lexer::ReadWord() {
         }
         Advance();
     }
-    if (tooLong) return TokenKind::Invalid;
+    tokenEnd = end ? text.size() : position - 1;
+    if (tooLong) return TokenKind::Name;
     const auto found = keywords.find(word);
-    return found == keywords.end() ? TokenKind::Invalid : found->second;
+    return found == keywords.end() ? TokenKind::Name : found->second;
 }
 
 }  // namespace tandrel

@@ -33,6 +33,7 @@ enum class TokenKind : int {
     EndOfText = 17,
     EndOfLine = 18,
     Data = 19,
+    Name = 20,  // a word that is no keyword: a label
 };
 
 // Cuts program text into tokens and keeps the source text of the line it is
@@ -65,8 +66,28 @@ class Lexer {
     // Takes the next character of the text as the lookahead.
     void Advance();
 
-    // The next token; `value` is written only for a Number.
+    // The next token; `value` is written only for a Number. A '#' starts a
+    // comment that runs to the end of its line and yields no token.
     TokenKind NextToken(std::int32_t& value);
+
+    // About the token NextToken returned last: the line it stands on
+    // (counted from 1), and its text as typed (for a Name or a Number).
+    int TokenLine() const { return tokenLine; }
+    std::wstring TokenText() const;
+    // Where the last token starts in its line (0 for the first character).
+    std::size_t TokenColumn() const { return tokenStart >= lineStart ? tokenStart - lineStart : 0; }
+    // For a Number: whether it fits in 32 bits (-2147483648 to 4294967295),
+    // and whether it was a '-' without digits, which reads as 0.
+    bool NumberFits() const { return numberFits; }
+    // The number as typed, when it fits in 32 bits.
+    std::int64_t NumberValue() const { return numberValue; }
+    bool LoneMinus() const { return loneMinus; }
+
+    // Where the comment of the last finished line starts in LastLine(), or
+    // npos when it has none.
+    std::size_t LastLineComment() const { return lastComment; }
+    // How many lines have been finished: the count of LastLine's line.
+    int FinishedLines() const { return finishedLines; }
 
     // The full text of the most recently finished line, with its line break
     // when it had one.
@@ -77,6 +98,7 @@ class Lexer {
     static constexpr std::size_t kMaxFileBytes = 16u << 20;
 
   private:
+    void Restart();
     void FinishLine();
     TokenKind ReadNumber(std::int32_t& value);
     TokenKind ReadWord();
@@ -86,8 +108,18 @@ class Lexer {
     std::wstring text;
     std::ifstream file;
     char current = 0;
-    std::size_t lineStart = 0;  // where the line being read begins in the text
+    std::size_t lineStart = 0;                      // where the line being read begins in the text
+    std::size_t commentStart = std::wstring::npos;  // '#' of the line being read
     std::wstring lastLine;
+    std::size_t lastComment = std::wstring::npos;
+    int line = 1;  // of the next character
+    int finishedLines = 0;
+    int tokenLine = 1;
+    std::size_t tokenStart = 0;  // the last token's characters in the text
+    std::size_t tokenEnd = 0;
+    bool numberFits = true;
+    std::int64_t numberValue = 0;
+    bool loneMinus = false;
     std::map<std::string, TokenKind> keywords;
     std::size_t longestKeyword = 0;
 };

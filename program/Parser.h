@@ -28,17 +28,39 @@ enum class ParseError : int {
     InstructionLabelRequired = 11,
     DataLabelRequired = 12,
     ColonRequired = 13,
+    UnknownLabel = 14,
+    LabelDefinedTwice = 15,
+    LabelWithoutInstruction = 16,
+    NumberTooLarge = 17,
 };
 
 // The fixed message of an error code.
 const wchar_t* ParseErrorMessage(ParseError error);
 
-// What the editor shows for one instruction address: the canonical text of a
-// correct line, or the line exactly as typed (with its line break) when it
-// is faulty.
+class Parser;
+
+// The summary the messages box and tandrel-cli check start with. It says
+// "highlighted above" only of errors that belong to a line.
+std::wstring ParseSummary(const Parser& parser);
+
+// A message as it is listed: "Line 3: ',' is required.", or the bare
+// message when it belongs to no line (line 0).
+std::wstring MessageLine(int line, const std::wstring& message);
+
+// What the editor shows for one line: the canonical text of a correct line
+// (with its labels and its comment), or the line exactly as typed (with its
+// line break) when it is faulty. A warning does not stop the program from
+// running, but the line does not do all that it seems to.
 struct ProgramLine {
     std::wstring text;
     bool error = false;
+    bool warning = false;
+};
+
+// Something the student should know about a program that still runs.
+struct ParseWarning {
+    int line = 0;  // counted from 1
+    std::wstring text;
 };
 
 // Turns program text into instruction words, kinds and line texts by
@@ -57,8 +79,21 @@ class Parser {
     // of its current text (a loaded file). True when there was no error.
     bool Parse(const std::wstring& programText);
 
+    // Parses the editor's instruction text, whose initial data come from
+    // `data` (index 0 upwards) instead of a data section. Every line of it is
+    // an instruction line, so one that starts with the data keyword is faulty.
+    bool ParseInstructions(const std::wstring& instructions,
+                           const std::vector<std::uint64_t>& data);
+
+    // The instruction section line by line, as the editor shows it after a
+    // parse and a definition file keeps it: blank, comment and label lines
+    // included, so line n of the text is entry n - 1. At most kMaxShownLines.
+    const std::vector<ProgramLine>& ShownLines() const { return shown; }
+    static constexpr std::size_t kMaxShownLines = 1000;
+
     // Queries by byte address (0, 4, 8, ...); an address without an
-    // instruction gives 0, None, or an empty correct line.
+    // instruction gives 0, None, or an empty correct line. A correct line's
+    // text starts with the labels that name its address.
     std::uint64_t GetInstruction(std::uint64_t address) const;
     InstructionKind GetInstructionKind(std::uint64_t address) const;
     void GetProgramLine(std::uint64_t address, std::wstring& text, bool& error) const;
@@ -70,11 +105,18 @@ class Parser {
     // definition file holds it.
     void FormatData(std::uint64_t index, std::wstring& text) const;
 
-    // The errors of the last parse in the order found, numbered from 0. A
+    // The errors of the last parse, numbered from 0. A
     // number without an error gives Unknown and an empty message.
     int ErrorCount() const { return static_cast<int>(errors.size()); }
     ParseError GetErrorCode(int sequence) const;
     void GetErrorMessage(int sequence, std::wstring& text) const;
+    // The line (from 1) an error belongs to; 0 for none ("'Data' label is
+    // required."). Errors are in line order, that one last.
+    int GetErrorLine(int sequence) const;
+
+    // Warnings in line order; at most kMaxWarnings are kept.
+    const std::vector<ParseWarning>& Warnings() const { return warnings; }
+    static constexpr std::size_t kMaxWarnings = 500;
 
     // The last non-empty text given to Parse, or the text of the loaded file.
     const std::wstring& ProgramText() const { return programText; }
@@ -86,15 +128,50 @@ class Parser {
         InstructionKind kind = InstructionKind::None;
         ProgramLine line;
     };
+    struct RecordedError {
+        ParseError error;
+        int line;
+    };
+    struct Label {
+        std::wstring name;
+        std::size_t slot;  // the slot of the instruction it names
+        int line;
+    };
+    // A BEQ whose offset is a label, resolved once every label is known.
+    struct LabelUse {
+        std::wstring name;
+        std::size_t slot;
+        std::size_t shownLine;
+        int line;
+        std::wstring typed;
+    };
+    // What the line being parsed has found so far.
+    struct LineState {
+        int number = 0;
+        bool labelled = false;
+        bool duplicateLabel = false;
+        std::size_t bodyColumn = 0;  // where the instruction starts
+        bool slotPushed = false;
+        std::wstring body;  // canonical instruction text, no line break
+        std::wstring labelUse;
+        std::vector<std::wstring> warnings;
+    };
 
+    bool ParseText(const std::wstring& text, bool dataSection);
     void ReadToken();
     void RecordError(ParseError error);
-    void ParseLine();
+    void Warn(std::wstring text);
+    void AddWarning(int line, std::wstring text);
+    void ParseLine(bool dataSection);
+    void FinishLine();
+    void LeaveOutTheRest(bool dataSection);
     void ParseInstruction(InstructionKind kind);
     void ReadRegister(std::uint32_t& reg);
     void Expect(TokenKind kind, ParseError error);
-    void ReadImmediate(std::int32_t& immediate);
+    void ReadImmediate(InstructionKind kind, std::int32_t& immediate);
     void ReadOffset(std::int32_t& offset);
+    void ResolveLabels();
+    void MarkFaulty(std::size_t slot, std::size_t shownLine, const std::wstring& typed, int line);
     void ParseDataSection();
     const Slot* SlotAt(std::uint64_t address) const;
 
@@ -102,10 +179,16 @@ class Parser {
     int lineErrors = 0;
     TokenKind token = TokenKind::Invalid;
     std::int32_t value = 0;
+    LineState current;
     std::vector<Slot> slots;  // slot n holds address 4n
+    std::vector<ProgramLine> shown;
+    std::vector<Label> labels;  // in the order defined
+    std::map<std::wstring, std::size_t> labelSlots;
+    std::vector<LabelUse> labelUses;
     std::map<std::uint64_t, std::uint64_t> data;
     std::wstring programText;
-    std::vector<ParseError> errors;
+    std::vector<RecordedError> errors;
+    std::vector<ParseWarning> warnings;
 };
 
 }  // namespace tandrel

@@ -11,12 +11,17 @@ bool IsPipelineRegister(const Component& element) {
            element.kind == ElementKind::EXMEMReg || element.kind == ElementKind::MEMWBReg;
 }
 
-// The instruction word at the address the instruction memory last read.
+// The instruction word at the address the instruction memory last read,
+// followed by the instruction as written, with its label.
 std::wstring InstructionText(Simulator& sim, const PopupOptions& options) {
     const InstructionMemory* memory = sim.GetInstructionMemory();
-    if (options.showFields) return sim.InstructionFields(memory->lastAddress, options.format);
-    return FormatNumber(memory->Out(InstructionMemory::kInstruction).value, true, false,
-                        options.format);
+    std::wstring text = options.showFields
+                            ? sim.InstructionFields(memory->lastAddress, options.format)
+                            : FormatNumber(memory->Out(InstructionMemory::kInstruction).value, true,
+                                           false, options.format);
+    const std::wstring written = sim.InstructionText(memory->lastAddress);
+    if (!written.empty()) text += L" (" + written + L")";
+    return text;
 }
 
 }  // namespace

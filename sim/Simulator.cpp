@@ -130,22 +130,26 @@ bool Simulator::LoadFile(const std::wstring& fileName) {
 }
 
 bool Simulator::ParseProgram(const std::wstring& editorText) {
-    std::wstring text;
-    if (!editorText.empty()) {
-        static const std::wstring kDataWord = L"Data";
-        text = editorText;
-        for (auto at = text.find(kDataWord); at != std::wstring::npos;
-             at = text.find(kDataWord, at))
-            text.erase(at, kDataWord.size());
-        text += L"\nDATA:\n";
-        for (std::uint64_t index = 0; index < kDataWords; ++index) {
-            const std::uint64_t word =
-                datapath.dataMemory != nullptr ? datapath.dataMemory->Read(index) : 0;
-            text += std::to_wstring(word) + L", ";
-        }
+    if (editorText.empty()) {
+        programValid = parser->Parse(editorText);
+        return programValid;
     }
-    programValid = parser->Parse(text);
+    // The editor holds only the instructions; the data come from data memory,
+    // which the editor keeps equal to its grid.
+    std::vector<std::uint64_t> data(kDataWords);
+    for (std::uint64_t index = 0; index < kDataWords; ++index)
+        data[index] = datapath.dataMemory != nullptr ? datapath.dataMemory->Read(index) : 0;
+    programValid = parser->ParseInstructions(editorText, data);
     return programValid;
+}
+
+std::wstring Simulator::InstructionText(std::uint64_t address) const {
+    std::wstring text;
+    bool faulty = false;
+    parser->GetProgramLine(address, text, faulty);
+    if (faulty) return std::wstring();
+    if (!text.empty() && text.back() == L'\n') text.pop_back();
+    return text;
 }
 
 bool Simulator::SaveProgram(const std::wstring& fileName, std::error_code* why) const {
@@ -178,17 +182,16 @@ bool Simulator::SaveProgram(const std::wstring& fileName, std::error_code* why) 
     }
     if (temporary.empty()) return fail(std::errc::file_exists);
 
+    // The program as the editor shows it after the parse: comments, labels
+    // and blank lines stay, faulty lines are kept as typed.
     std::string contents;
     std::wstring text;
-    bool faulty = false;
-    for (std::uint64_t address = 0; address < kInstructionCount * kWordBytes;
-         address += kWordBytes) {
-        parser->GetProgramLine(address, text, faulty);
-        contents += Narrow(text);
+    for (const ProgramLine& line : parser->ShownLines()) {
+        contents += Narrow(line.text);
         // A faulty last line keeps the text as typed, without a line break;
         // without one here "Data:" would join it and the data read back as
         // program lines.
-        if (!text.empty() && text.back() != L'\n') contents += '\n';
+        if (!line.text.empty() && line.text.back() != L'\n') contents += '\n';
     }
     contents += "Data:\n";
     for (std::uint64_t index = 0; index < kDataWords; ++index) {

@@ -51,6 +51,10 @@ class Simulator {
     // initial data. An empty text parses what LoadFile read.
     bool ParseProgram(const std::wstring& editorText);
 
+    // The text of the correct instruction at an address, its labels first and
+    // without its line break; empty for none or a faulty line.
+    std::wstring InstructionText(std::uint64_t address) const;
+
     // Writes the program lines and initial data as a definition file. The
     // file is written beside its destination and renamed into place, so a
     // failed save (full disk, read-only folder) leaves any old file intact;

@@ -102,14 +102,20 @@ const std::map<std::uint64_t, std::uint32_t> kData = {
 TEST(DefinitionFileTest, SaveThenLoadGivesBackWordsTextsAndData) {
     TempDir dir;
     Simulator sim;
-    // Every instruction, typed carelessly, with blank lines between.
+    // Every instruction, typed carelessly, with blank lines, comments and a
+    // label between.
     const std::wstring program =
-        L"lw $8,4( $9 )\n\nSw $31, -16384($0)\naddi $1, $0, -1\naddi $2,$1,40000\n"
-        L"BEQ $1, $2, -3\n\n\nadd $3,$1,$2\nsub $4, $5, $6\nslt $7, $8, $9\n"
-        L"and $10, $11, $12\nOR $13, $14, $15\nnop\n";
+        L"# each one\nlw $8,4( $9 )\n\nSw $31, -16384($0)  # Data: none\naddi $1, $0, -1\n"
+        L"back:\taddi $2,$1,40000\nBEQ $1, $2, back\n\n\nadd $3,$1,$2\nsub $4, $5, $6\n"
+        L"slt $7, $8, $9\nand $10, $11, $12\nOR $13, $14, $15\nnop #\n";
     ASSERT_TRUE(test::LoadProgram(sim, Layout::Pipelined, program, kData));
     const Snapshot saved(sim);
     ASSERT_TRUE(sim.SaveProgram(dir.File("a.def")));
+    EXPECT_EQ(ReadBytes(dir.path / "a.def")
+                  .rfind("# each one\nLW $8, 4($9)\n\nSW $31, -16384($0)  # Data: none\n"
+                         "ADDI $1, $0, -1\nback:\tADDI $2, $1, 40000\nBEQ $1, $2, back\n\n\n",
+                         0),
+              0u);
 
     Simulator other;
     other.SelectLayout(Layout::Pipelined);
@@ -127,8 +133,9 @@ TEST(DefinitionFileTest, SaveThenLoadGivesBackWordsTextsAndData) {
     // Canonical texts, and words worked out by hand from the field layout.
     EXPECT_EQ(saved.texts[1], L"SW $31, -16384($0)\n");
     EXPECT_EQ(saved.words[1], 0xAC1FC000u);
-    EXPECT_EQ(saved.texts[3], L"ADDI $2, $1, 40000\n");
+    EXPECT_EQ(saved.texts[3], L"back: ADDI $2, $1, 40000\n");
     EXPECT_EQ(saved.words[3], 0x20229C40u);
+    EXPECT_EQ(saved.words[4], 0x1041FFFEu);  // back to 12 from 16
     EXPECT_EQ(saved.kinds[11], InstructionKind::None);
 
     // A second round gives the same bytes.

@@ -33,6 +33,7 @@ std::vector<Token> Lex(const std::wstring& text) {
 constexpr auto kEnd = Token{TokenKind::EndOfText, 0};
 constexpr auto kLine = Token{TokenKind::EndOfLine, 0};
 constexpr auto kBad = Token{TokenKind::Invalid, 0};
+constexpr auto kName = Token{TokenKind::Name, 0};
 constexpr auto kDollar = Token{TokenKind::Dollar, 0};
 constexpr auto kComma = Token{TokenKind::Comma, 0};
 Token Num(std::int32_t v) {
@@ -58,25 +59,25 @@ TEST(LexerTest, CutsTextIntoTokens) {
         {L"lw sw addi beq sub and or",
          {Key(TokenKind::LW), Key(TokenKind::SW), Key(TokenKind::ADDI), Key(TokenKind::BEQ),
           Key(TokenKind::SUB), Key(TokenKind::AND), Key(TokenKind::OR), kEnd}},
-        // A word is one run of letters and digits.
-        {L"addi add1 addix", {Key(TokenKind::ADDI), kBad, kBad, kEnd}},
-        {L"0x10", {Num(0), kBad, kEnd}},
-        {L"( ) : # ;",
-         {Key(TokenKind::LeftParen), Key(TokenKind::RightParen), Key(TokenKind::Colon), kBad, kBad,
-          kEnd}},
+        // A word is one run of letters, digits and '_'; it is a name unless it
+        // is a keyword. '#' hides the rest of its line.
+        {L"addi add1 addix _a", {Key(TokenKind::ADDI), kName, kName, kName, kEnd}},
+        {L"0x10", {Num(0), kName, kEnd}},
+        {L"( ) : ; # , $\n,",
+         {Key(TokenKind::LeftParen), Key(TokenKind::RightParen), Key(TokenKind::Colon), kBad, kLine,
+          kComma, kEnd}},
         // 32-bit wrapping: 2^32 + 10 is 10.
         {L"4294967296 4294967295 2147483648 4294967306",
          {Num(0), Num(-1), Num(INT32_MIN), Num(10), kEnd}},
-        {L"-0 --5 - -x", {Num(0), Num(0), Num(-5), Num(0), Num(0), kBad, kEnd}},
+        {L"-0 --5 - -x", {Num(0), Num(0), Num(-5), Num(0), Num(0), kName, kEnd}},
         {std::wstring(1000, L'0') + L"7", {Num(7), kEnd}},
         {L"nop\n\nnop\n", {Key(TokenKind::NOP), kLine, kLine, Key(TokenKind::NOP), kLine, kEnd}},
         {L" \t\r\f\v nop \r\n", {Key(TokenKind::NOP), kLine, kEnd}},
         // Outside 7-bit ASCII, and NUL, every character is Invalid on its own.
         {std::wstring(L"\0nop", 4), {kBad, Key(TokenKind::NOP), kEnd}},
-        {L"\u00e9nop n\u00f6p",
-         {kBad, Key(TokenKind::NOP), Key(TokenKind::Invalid), kBad, Key(TokenKind::Invalid), kEnd}},
+        {L"\u00e9nop n\u00f6p", {kBad, Key(TokenKind::NOP), kName, kBad, kName, kEnd}},
         {std::wstring{L'n', static_cast<wchar_t>(-1), L'\U0001F600', L'1'},
-         {kBad, kBad, kBad, Num(1), kEnd}},
+         {kName, kBad, kBad, Num(1), kEnd}},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Lex(c.text), c.tokens) << std::string(c.text.begin(), c.text.end());

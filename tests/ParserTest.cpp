@@ -80,8 +80,7 @@ TEST(ParserTest, RecordsOneErrorPerFaultyLine) {
     } cases[] = {
         {L"move $1, $2", E::InstructionRequired},
         {L"5 nop", E::InstructionRequired},
-        {L"# setup", E::InstructionRequired},
-        {L"loop: add $1, $1, $1", E::InstructionRequired},
+        {L"loop add $1, $1, $1", E::InstructionRequired},
         {L"add 3, $1, $2", E::DollarRequired},
         {L"add $, $1, $2", E::RegisterNumberRequired},
         {L"add $32, $1, $2", E::RegisterOutOfBounds},
@@ -260,14 +259,22 @@ TEST(ParserTest, SurvivesHostileText) {
     Parsed longLine(L"add $1, $2, $3" + spaces + L"\nDATA:");
     EXPECT_TRUE(longLine.ok);
 
-    Parsed lines(manyLines + L"DATA:");
+    // Only the first 1000 lines are read; the data part is still found.
+    Parsed lines(manyLines + L"DATA: 7");
     EXPECT_TRUE(lines.ok);
-    EXPECT_EQ(lines.parser.GetInstructionKind(4 * 99999), InstructionKind::NOP);
+    EXPECT_EQ(lines.parser.GetInstructionKind(4 * 999), InstructionKind::NOP);
+    EXPECT_EQ(lines.parser.GetInstructionKind(4 * 1000), InstructionKind::None);
+    EXPECT_EQ(lines.parser.GetData(0), 7u);
+    ASSERT_FALSE(lines.parser.Warnings().empty());
+    EXPECT_EQ(lines.parser.Warnings().back().line, 1001);
 
-    // A million digits wrap like any other number: 10^6 ones is accepted.
+    // A million digits are too many for an immediate; as a data word they
+    // wrap, with a warning that quotes only the start of the number.
     Parsed longNumber(L"addi $1, $0, " + std::wstring(1000000, L'1') + L"\nDATA: " +
                       std::wstring(1000000, L'9'));
-    EXPECT_TRUE(longNumber.ok);
+    EXPECT_EQ(longNumber.Errors(), std::vector<ParseError>{ParseError::NumberTooLarge});
+    ASSERT_EQ(longNumber.parser.Warnings().size(), 1u);
+    EXPECT_LT(longNumber.parser.Warnings()[0].text.size(), 100u);
 
     const std::wstring nasty[] = {
         std::wstring(10000, L'('),

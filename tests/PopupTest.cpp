@@ -30,7 +30,7 @@ class Popups : public ::testing::Test {
   protected:
     void SetUp() override {
         sim.SelectLayout(Layout::Simple);
-        ASSERT_TRUE(sim.ParseProgram(L"addi $1, $0, -1\n"));
+        ASSERT_TRUE(sim.ParseProgram(L"start: addi $1, $0, -1\n"));
         sim.Reset();
         for (int i = 0; i < 3; ++i) sim.Step();
     }
@@ -43,7 +43,7 @@ TEST_F(Popups, InstructionMemoryShowsAddressAndFieldsOrWord) {
     // Instruction memory E2 spans (23, 59) to (48, 84).
     auto popup = tracker.OnMotion(sim, 30, 70, options);
     ASSERT_TRUE(popup);
-    EXPECT_EQ(popup->text, L"Address: 0\nInstruction: 8, 0, 1, -1");
+    EXPECT_EQ(popup->text, L"Address: 0\nInstruction: 8, 0, 1, -1 (start: ADDI $1, $0, -1)");
     EXPECT_EQ(popup->maxWidth, PopupTracker::kElementWidth);
     EXPECT_DOUBLE_EQ(popup->left, 23);
     EXPECT_DOUBLE_EQ(popup->top, 84);
@@ -53,7 +53,7 @@ TEST_F(Popups, InstructionMemoryShowsAddressAndFieldsOrWord) {
     options.format = NumberFormat::Hexadecimal;
     popup = tracker.OnMotion(sim, 30, 70, options);
     ASSERT_TRUE(popup);
-    EXPECT_EQ(popup->text, L"Address: 0\nInstruction: 2001FFFF");
+    EXPECT_EQ(popup->text, L"Address: 0\nInstruction: 2001FFFF (start: ADDI $1, $0, -1)");
 }
 
 TEST_F(Popups, OtherElementsListTheirPorts) {
