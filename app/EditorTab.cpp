@@ -122,19 +122,22 @@ void MyFrame::SyncInitialData(bool reload) {
 }
 
 void MyFrame::HighlightErrors() {
+    // Error and warning lines get a pale background of their own and a marker
+    // in the font, so neither can be taken for the stage colours (saturated
+    // red, green, magenta, blue and cyan) the lists use.
+    wxTextAttr errorLine(wxColour(128, 0, 0), wxColour(255, 210, 210));
+    errorLine.SetFontWeight(wxFONTWEIGHT_BOLD);
+    errorLine.SetFontUnderlined(true);
+    const wxTextAttr warningLine(wxColour(102, 68, 0), wxColour(255, 236, 160));
+
     programText->Freeze();
     programText->Clear();
-    std::wstring line;
-    bool faulty = false;
-    for (std::uint64_t address = 0; address < Simulator::kInstructionCount * 4u; address += 4) {
-        simulator->GetProgramLine(address, line, faulty);
-        line = Displayable(line);
-        programText->AppendText(line);
-        if (faulty) {
-            const long end = programText->GetLastPosition();
-            programText->SetStyle(end - static_cast<long>(wxString(line).length()), end,
-                                  wxTextAttr(wxColour(255, 0, 0)));
-        }
+    for (const ProgramLine& line : simulator->GetParser().ShownLines()) {
+        const long start = programText->GetLastPosition();
+        programText->AppendText(Displayable(line.text));
+        if (line.error || line.warning)
+            programText->SetStyle(start, programText->GetLastPosition(),
+                                  line.error ? errorLine : warningLine);
     }
     programText->SetInsertionPoint(0);
     programText->Thaw();
@@ -142,24 +145,24 @@ void MyFrame::HighlightErrors() {
 
 void MyFrame::ShowParseMessages() {
     messagesText->Clear();
-    const int errors = simulator->ErrorCount();
-    wxString text;
-    if (errors == 0) {
-        text = wxT("Instructions successfully parsed. Your program is now ready to run.");
-    } else {
-        text = errors == 1
-                   ? wxString(wxT("There was 1 error when parsing the instructions.\n"))
-                   : wxString::Format(wxT("There were %d errors when parsing the instructions.\n"),
-                                      errors);
-        text += wxT("These errors are listed below and highlighted above.\n\n");
-    }
+    const Parser& parser = simulator->GetParser();
+    std::wstring text = ParseSummary(parser);
     std::wstring message;
-    for (int i = 0; i < kMaxMessages; ++i) {
-        simulator->GetErrorMessage(i, message);
-        if (message.empty()) break;
-        text += Displayable(message) + L"\n";
+    int shown = 0;
+    for (int i = 0; i < parser.ErrorCount() && shown < kMaxMessages; ++i, ++shown) {
+        parser.GetErrorMessage(i, message);
+        text += MessageLine(parser.GetErrorLine(i), message) + L"\n";
     }
-    messagesText->AppendText(text);
+    const auto& warnings = parser.Warnings();
+    if (!warnings.empty()) {
+        text += parser.ErrorCount() == 0 ? L"\n\n" : L"\n";
+        text += warnings.size() == 1
+                    ? std::wstring(L"There was 1 warning:\n")
+                    : L"There were " + std::to_wstring(warnings.size()) + L" warnings:\n";
+    }
+    for (std::size_t i = 0; i < warnings.size() && shown < kMaxMessages; ++i, ++shown)
+        text += MessageLine(warnings[i].line, warnings[i].text) + L"\n";
+    messagesText->AppendText(Displayable(text));
 }
 
 void MyFrame::Parse() {
@@ -190,7 +193,16 @@ void MyFrame::LoadFrom(const wxString& path) {
     HighlightErrors();
     ShowParseMessages();
     UpdatePanes();
+    // Warnings about the file's data part are lost to the parse below, which
+    // takes the data from the grid: they are listed after its messages.
+    std::wstring dataWarnings;
+    const Parser& parser = simulator->GetParser();
+    for (const ParseWarning& warning : parser.Warnings())
+        if (static_cast<std::size_t>(warning.line) > parser.ShownLines().size())
+            dataWarnings += MessageLine(warning.line, warning.text) + L"\n";
     Parse();
+    if (!dataWarnings.empty())
+        messagesText->AppendText(wxT("\n\nIn the data part of the file:\n") + dataWarnings);
 }
 
 void MyFrame::SaveTo(const wxString& chosen) {

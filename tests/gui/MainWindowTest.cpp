@@ -79,17 +79,27 @@ TEST_F(MainWindow, ParseAndStepShowRegistersAndDataOnEveryLayout) {
     EXPECT_NE(ReadFile("tandrel.conf").find("showforwardinglayout: 1;"), std::string::npos);
 }
 
-TEST_F(MainWindow, ErrorsAreCountedListedAndMarkedRed) {
+TEST_F(MainWindow, ErrorsAndWarningsAreCountedListedAndMarked) {
     MyFrame& frame = Start();
-    Type(frame, "add $1, $2\nnop\n");
-    EXPECT_TRUE(frame.MessagesText()->GetValue().StartsWith(
-        wxT("There was 1 error when parsing the instructions.\n"
-            "These errors are listed below and highlighted above.\n\n")));
-    wxTextAttr style;
-    ASSERT_TRUE(frame.ProgramText()->GetStyle(1, style));
-    EXPECT_EQ(style.GetTextColour(), wxColour(255, 0, 0));
-    ASSERT_TRUE(frame.ProgramText()->GetStyle(frame.ProgramText()->XYToPosition(1, 1), style));
-    EXPECT_NE(style.GetTextColour(), wxColour(255, 0, 0));  // NOP is fine
+    Type(frame, "add $1, $2\nnop\naddi $1, $0, 65536\n");
+    EXPECT_EQ(frame.MessagesText()->GetValue(),
+              wxT("There was 1 error when parsing the instructions.\n"
+                  "These errors are listed below and highlighted above.\n\n"
+                  "Line 1: ',' is required.\n\n"
+                  "There was 1 warning:\n"
+                  "Line 3: the immediate 65536 is outside -32768..65535; it becomes 0.\n"));
+    // An error line and a warning line each have a background of their own,
+    // neither a stage colour; a correct line has none.
+    wxColour backgrounds[3];
+    for (int line = 0; line < 3; ++line) {
+        wxTextAttr style;
+        ASSERT_TRUE(
+            frame.ProgramText()->GetStyle(frame.ProgramText()->XYToPosition(1, line), style));
+        backgrounds[line] = style.HasBackgroundColour() ? style.GetBackgroundColour() : wxColour();
+    }
+    EXPECT_EQ(backgrounds[0], wxColour(255, 210, 210));
+    EXPECT_FALSE(backgrounds[1].IsOk());
+    EXPECT_EQ(backgrounds[2], wxColour(255, 236, 160));
 
     Type(frame, "add $1, $2\nlw $1, 4\n");
     EXPECT_TRUE(frame.MessagesText()->GetValue().StartsWith(
