@@ -46,16 +46,21 @@ RunLimits LimitsOf(const Options& options) {
     return limits;
 }
 
-void ReportLimit(std::ostream& err, const Options& options, Layout layout,
-                 const std::string& where) {
+void ReportLimit(std::ostream& err, const Options& options, Layout layout, const std::string& where,
+                 bool wrapped) {
     err << "tandrel-cli: " << options.file << ": not finished after --max-steps "
         << MaxStepsOn(LimitsOf(options), layout) << " steps" << where
-        << "; the program may never end\n";
+        << (wrapped ? "; a branch took the PC below address 0, from where it wraps round to 0 "
+                      "and runs the program again"
+                    : "; the program may never end")
+        << "\n";
 }
 
 int Check(const Simulator& sim, const Options& options, std::ostream& out) {
-    out << FormatCheck(options.file, sim.ErrorCount(), CollectParseMessages(sim));
-    return sim.ErrorCount() == 0 ? kExitSuccess : kExitParseErrors;
+    const Parser& parser = sim.GetParser();
+    out << FormatCheck(options.file, Narrow(ParseSummary(parser)), CollectParseMessages(sim));
+    const bool failed = parser.ErrorCount() > 0 || (options.strict && !parser.Warnings().empty());
+    return failed ? kExitParseErrors : kExitSuccess;
 }
 
 int Run(Simulator& sim, const Options& options, std::ostream& out, std::ostream& err) {
@@ -64,7 +69,7 @@ int Run(Simulator& sim, const Options& options, std::ostream& out, std::ostream&
     out << (options.json ? FormatRunJson(state, options.layout, outcome)
                          : FormatRunText(state, outcome.steps, options.format));
     if (!outcome.limitHit) return kExitSuccess;
-    ReportLimit(err, options, options.layout, "");
+    ReportLimit(err, options, options.layout, "", outcome.wrapped);
     return kExitStepLimit;
 }
 
@@ -75,7 +80,7 @@ int DrawDiagram(Simulator& sim, const Options& options, std::ostream& out, std::
                                           [&history](const Simulator& s) { history.Record(s); });
     out << FormatDiagram(BuildDiagram(sim, history));
     if (!outcome.limitHit) return kExitSuccess;
-    ReportLimit(err, options, options.layout, "");
+    ReportLimit(err, options, options.layout, "", outcome.wrapped);
     return kExitStepLimit;
 }
 
@@ -84,13 +89,15 @@ int Compare(Simulator& sim, const Options& options, std::ostream& out, std::ostr
     out << FormatComparison(comparison, options.format);
     std::string stopped;
     Layout first = Layout::Simple;
+    bool wrapped = false;
     for (const LayoutRun& run : comparison.runs) {
         if (!run.outcome.limitHit) continue;
         if (stopped.empty()) first = run.layout;
         stopped += std::string(stopped.empty() ? "" : ", ") + LayoutName(run.layout);
+        wrapped = wrapped || run.outcome.wrapped;
     }
     if (stopped.empty()) return kExitSuccess;
-    ReportLimit(err, options, first, " on " + stopped);
+    ReportLimit(err, options, first, " on " + stopped, wrapped);
     return kExitStepLimit;
 }
 
@@ -131,6 +138,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         err << "tandrel-cli: " << options.file << ": " << n << (n == 1 ? " error" : " errors")
             << " when parsing the instructions (see tandrel-cli check " << options.file << ")\n";
         return kExitParseErrors;
+    }
+    if (const std::size_t n = sim.GetParser().Warnings().size(); n > 0) {
+        err << "tandrel-cli: " << options.file << ": " << n << (n == 1 ? " warning" : " warnings")
+            << " (see tandrel-cli check " << options.file << ")\n";
     }
     switch (options.command) {
         case Command::Run:

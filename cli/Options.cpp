@@ -28,6 +28,7 @@ struct Accepts {
     bool format = false;
     bool json = false;
     bool output = false;  // -o, --config
+    bool strict = false;
 };
 
 Accepts AcceptsOf(Command command) {
@@ -46,6 +47,8 @@ Accepts AcceptsOf(Command command) {
             a.layout = a.steps = a.output = true;
             break;
         case Command::Check:
+            a.strict = true;
+            break;
         case Command::None:
             break;
     }
@@ -148,6 +151,8 @@ class ArgumentReader {
                     return "--format must be dec, hex or bin, not '" + value + "'";
             } else if (name == "--json" && accepts.json && !hasValue) {
                 options.json = true;
+            } else if (name == "--strict" && accepts.strict && !hasValue) {
+                options.strict = true;
             } else if (name == "-o" && accepts.output) {
                 if (!Value(name, hasValue, value, error)) return error;
                 options.output = value;
@@ -259,7 +264,8 @@ std::string ProgramHelp() {
            "A file is read exactly as the Load button reads it, so it needs its \"Data:\" line.\n"
            "\n"
            "Commands:\n"
-           "  check FILE      parse and list the errors; exit 0 without errors, 1 with errors\n"
+           "  check FILE      parse and list the errors and warnings; exit 0 without errors,\n"
+           "                  1 with errors (with --strict, with warnings too)\n"
            "  run FILE        run the program and print the PC, registers and data memory\n"
            "  diagram FILE    print the pipeline diagram of a pipelined run\n"
            "  compare FILE    run on all three layouts and print what differs\n"
@@ -280,11 +286,15 @@ std::string CommandHelp(Command command) {
         "                   clock cycles, that is 700000 steps on simple)\n";
     switch (command) {
         case Command::Check:
-            return "Usage: tandrel-cli check FILE\n"
-                   "Parses FILE and prints the editor's summary, then one line per error:\n"
+            return "Usage: tandrel-cli check FILE [--strict]\n"
+                   "Parses FILE and prints the editor's summary, then one line per error and\n"
+                   "one per warning:\n"
                    "  FILE:LINE: MESSAGE | LINE AS TYPED\n"
-                   "An error that belongs to no line is printed as FILE: MESSAGE.\n"
-                   "Exit status 0 when there is no error, 1 when there are errors.\n";
+                   "  FILE:LINE: warning: MESSAGE | LINE AS TYPED\n"
+                   "An error that belongs to no line is printed as FILE: MESSAGE. A warning\n"
+                   "does not stop the program from running.\n"
+                   "Exit status 0 when there is no error, 1 when there are errors.\n"
+                   "  --strict         exit status 1 for warnings too\n";
         case Command::Run:
             return std::string(
                        "Usage: tandrel-cli run FILE [--layout simple|pipelined|forwarding]\n"

@@ -23,8 +23,9 @@ struct Options {
     long long maxSteps = 0;  // 0: the default limit of RunLimits
     NumberFormat format = NumberFormat::Decimal;
     bool json = false;
-    std::string output;  // picture: -o
-    std::string config;  // picture: --config
+    bool strict = false;  // check: warnings fail too
+    std::string output;   // picture: -o
+    std::string config;   // picture: --config
 };
 
 // The options, or the one-line reason they cannot be used (error not empty).

@@ -103,7 +103,8 @@ std::uint64_t ProgramEnd(const Simulator& sim) {
 }
 
 bool ProgramDone(const Simulator& sim, std::uint64_t end) {
-    if (sim.PcValue() < end) return false;
+    const std::uint64_t pc = sim.PcValue();
+    if (pc < end || pc >= kBelowAddressZero) return false;
     if (sim.CurrentLayout() == Layout::Simple) return true;
     return std::all_of(sim.stageInstruction.begin(), sim.stageInstruction.end(),
                        [](InstructionKind kind) { return kind == InstructionKind::None; });
@@ -121,6 +122,7 @@ RunOutcome RunProgram(Simulator& sim, const RunLimits& limits, std::uint64_t end
     auto step = [&] {
         sim.Step();
         ++outcome.steps;
+        if (sim.PcValue() >= kBelowAddressZero) outcome.wrapped = true;
         if (afterStep) afterStep(sim);
     };
     if (limits.untilDone) {
@@ -187,59 +189,35 @@ std::string FormatRunJson(const MachineState& state, Layout layout, const RunOut
 std::vector<ParseMessage> CollectParseMessages(const Simulator& sim) {
     const Parser& parser = sim.GetParser();
     const std::vector<std::wstring> lines = SplitLines(parser.ProgramText());
-
-    // The n-th message belongs to the n-th faulty line, in address order.
-    std::vector<std::wstring> faulty;
-    const std::uint64_t limit = AddressLimit(sim);
-    for (std::uint64_t address = 0; address < limit; address += kInstructionBytes) {
-        std::wstring text;
-        bool error = false;
-        parser.GetProgramLine(address, text, error);
-        if (error) faulty.push_back(text);
-    }
-
+    auto message = [&lines](int line, const std::wstring& text, bool warning) {
+        ParseMessage m;
+        m.line = line;
+        m.message = Narrow(text);
+        m.warning = warning;
+        if (line > 0 && static_cast<std::size_t>(line) <= lines.size())
+            m.text = WithoutLineBreak(Narrow(lines[static_cast<std::size_t>(line) - 1]));
+        return m;
+    };
     std::vector<ParseMessage> messages;
-    std::size_t nextFaulty = 0, nextLine = 0;
     for (int i = 0; i < parser.ErrorCount(); ++i) {
-        ParseMessage message;
         std::wstring text;
         parser.GetErrorMessage(i, text);
-        message.message = Narrow(text);
-        if (parser.GetErrorCode(i) != ParseError::DataLabelRequired && nextFaulty < faulty.size()) {
-            const std::wstring& typed = faulty[nextFaulty++];
-            message.text = WithoutLineBreak(Narrow(typed));
-            // Identical lines parse identically, so the first unclaimed line
-            // with this text is the faulty one.
-            for (std::size_t n = nextLine; n < lines.size(); ++n) {
-                if (lines[n] == typed) {
-                    message.line = static_cast<int>(n) + 1;
-                    nextLine = n + 1;
-                    break;
-                }
-            }
-        }
-        messages.push_back(message);
+        messages.push_back(message(parser.GetErrorLine(i), text, false));
     }
+    for (const ParseWarning& warning : parser.Warnings())
+        messages.push_back(message(warning.line, warning.text, true));
     return messages;
 }
 
-std::string ParseSummary(int errorCount) {
-    if (errorCount == 0)
-        return "Instructions successfully parsed. Your program is now ready to run.";
-    std::string summary = errorCount == 1 ? "There was 1 error when parsing the instructions.\n"
-                                          : "There were " + std::to_string(errorCount) +
-                                                " errors when parsing the instructions.\n";
-    return summary + "These errors are listed below and highlighted above.\n\n";
-}
-
-std::string FormatCheck(const std::string& path, int errorCount,
+std::string FormatCheck(const std::string& path, const std::string& summary,
                         const std::vector<ParseMessage>& messages) {
-    std::string out = ParseSummary(errorCount);
-    if (errorCount == 0) out += '\n';
+    std::string out = summary;
+    if (out.empty() || out.back() != '\n') out += '\n';
     for (const ParseMessage& message : messages) {
         out += path;
         if (message.line > 0) out += ':' + std::to_string(message.line);
-        out += ": " + message.message;
+        out += message.warning ? ": warning: " : ": ";
+        out += message.message;
         if (!message.text.empty()) out += " | " + message.text;
         out += '\n';
     }

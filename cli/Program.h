@@ -30,8 +30,13 @@ void LoadDefinitionFile(Simulator& sim, const std::string& path, Layout layout);
 std::uint64_t ProgramEnd(const Simulator& sim);
 
 // The program has finished: the PC has left the last instruction line and,
-// on the pipelined layouts, no stage holds an instruction any more.
+// on the pipelined layouts, no stage holds an instruction any more. A PC
+// that a branch took below address 0 has not finished: it counts on through
+// the top of the 32-bit range, wraps round to 0 and runs the program again.
 bool ProgramDone(const Simulator& sim, std::uint64_t end);
+
+// A PC from here up is an address below 0 as a branch offset reaches it.
+constexpr std::uint64_t kBelowAddressZero = 0x80000000u;
 
 // Without --max-steps, --until-done gives up after this many clock cycles:
 // Steps on the pipelined layouts, whole instructions (seven Steps each) on
@@ -51,6 +56,7 @@ struct RunOutcome {
     long long steps = 0;
     bool done = false;      // ProgramDone at the end
     bool limitHit = false;  // untilDone gave up at maxSteps
+    bool wrapped = false;   // a branch took the PC below address 0
 };
 
 // Presses Step as the limits say; `afterStep`, when given, sees the
@@ -74,20 +80,19 @@ std::string ListValue(std::uint32_t value, NumberFormat format);
 std::string FormatRunText(const MachineState& state, long long steps, NumberFormat format);
 std::string FormatRunJson(const MachineState& state, Layout layout, const RunOutcome& outcome);
 
-// One parse error as check prints it. `line` is the 1-based line of the
-// file, 0 for an error that belongs to no line.
+// One parse error or warning as check prints it. `line` is the 1-based line
+// of the file, 0 for an error that belongs to no line.
 struct ParseMessage {
     int line = 0;
     std::string message;
     std::string text;  // the line as typed, without its line break
+    bool warning = false;
 };
 
+// The errors, then the warnings, each in line order.
 std::vector<ParseMessage> CollectParseMessages(const Simulator& sim);
 
-// The editor's summary of a parse.
-std::string ParseSummary(int errorCount);
-
-std::string FormatCheck(const std::string& path, int errorCount,
+std::string FormatCheck(const std::string& path, const std::string& summary,
                         const std::vector<ParseMessage>& messages);
 
 // The text of the instruction line at an address, without its line break.

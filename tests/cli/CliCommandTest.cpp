@@ -109,7 +109,7 @@ TEST(CliCheck, SummaryAndOneLinePerErrorWithTheFileLine) {
     EXPECT_EQ(bad.status, 1);
     EXPECT_EQ(bad.out,
               "There were 5 errors when parsing the instructions.\n"
-              "These errors are listed below and highlighted above.\n"
+              "These errors are listed below; those with a line number are highlighted above.\n"
               "\n"
               "bad.def:3: ',' is required. | add $3, $1\n"
               "bad.def:5: End of line required after instruction. |   nop 5\n"
@@ -227,6 +227,36 @@ TEST(CliRun, StepLimitStopsAProgramThatNeverEnds) {
 
     // An explicit step count is not a limit.
     EXPECT_EQ(RunCli(dir, "run endless.def --steps 200").status, 0);
+
+    // A branch below address 0 wraps the PC round to 0 and the program runs
+    // again: no layout calls that the end.
+    dir.Write("below.def", "ADDI $1, $1, 1\nBEQ $0, $0, -3\nData:\n");
+    for (const char* layout : {"simple", "pipelined", "forwarding"}) {
+        Result below = RunCli(dir, std::string("run below.def --max-steps 700 --layout ") + layout);
+        EXPECT_EQ(below.status, 3) << layout;
+        EXPECT_NE(below.err.find("a branch took the PC below address 0, from where it wraps round "
+                                 "to 0 and runs the program again"),
+                  std::string::npos)
+            << layout << ": " << below.err;
+    }
+}
+
+TEST(CliCheck, WarningsFailOnlyWhenStrict) {
+    TempDir dir;
+    dir.Write("warn.def", "nop  # fine\naddi $6, $0, 65536\nData:\n");
+    const std::string listed =
+        "Instructions successfully parsed. Your program is now ready to run.\n"
+        "warn.def:2: warning: the immediate 65536 is outside -32768..65535; it becomes 0. | "
+        "addi $6, $0, 65536\n";
+    Result check = RunCli(dir, "check warn.def");
+    EXPECT_EQ(check.status, 0);
+    EXPECT_EQ(check.out, listed);
+    Result strict = RunCli(dir, "check warn.def --strict");
+    EXPECT_EQ(strict.status, 1);
+    EXPECT_EQ(strict.out, listed);
+    Result run = RunCli(dir, "run warn.def");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "tandrel-cli: warn.def: 1 warning (see tandrel-cli check warn.def)\n");
 }
 
 TEST(CliDiagram, TakenBranchSquashesTwoFetchesLineByLine) {
