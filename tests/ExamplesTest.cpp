@@ -210,12 +210,9 @@ TEST(ExamplesTest, EachLayoutOfAnExampleHasExactlyOneExpectedResult) {
     }
 }
 
-// The notes sit between the data keyword and the first ':' of the file. A ':'
-// inside them would start the data part early: the numbers of the notes
-// would become data words and the real ones would move. So the file must
-// have exactly one ':', on a line of its own, followed by the 512 data words
-// as 32 lines of 16 "N, " entries. Non-ASCII text would not read back as
-// typed.
+// The notes are comments. After the program comes the line "Data:" and the
+// 512 data words as 32 lines of 16 "N, " entries. Non-ASCII text would not
+// read back as typed.
 // Sixteen "N, " entries and nothing else.
 bool IsDataLine(const std::string& line) {
     std::size_t at = 0;
@@ -228,19 +225,18 @@ bool IsDataLine(const std::string& line) {
     return at == line.size();
 }
 
-TEST(ExamplesTest, NotesEndAtALoneColonFollowedByTheDataWords) {
+TEST(ExamplesTest, NotesAreCommentsAndTheDataWordsFollowTheDataLine) {
     for (const Example& example : kExamples) {
         SCOPED_TRACE(example.file);
         const std::string text = ReadFile(ExamplesDir() / example.file);
         ASSERT_FALSE(text.empty());
         EXPECT_TRUE(std::all_of(text.begin(), text.end(),
                                 [](char c) { return c == '\n' || (c >= ' ' && c <= '~'); }));
-        EXPECT_EQ(std::count(text.begin(), text.end(), ':'), 1);
         const std::vector<std::string> lines = Lines(text);
-        const auto colon = std::find(lines.begin(), lines.end(), ":");
-        ASSERT_NE(colon, lines.end());
-        ASSERT_EQ(lines.end() - colon, 1 + 32);
-        for (auto line = colon + 1; line != lines.end(); ++line)
+        const auto data = std::find(lines.begin(), lines.end(), "Data:");
+        ASSERT_NE(data, lines.end());
+        ASSERT_EQ(lines.end() - data, 1 + 32);
+        for (auto line = data + 1; line != lines.end(); ++line)
             EXPECT_TRUE(IsDataLine(*line)) << *line;
         EXPECT_EQ(text.back(), '\n');
     }
@@ -304,8 +300,8 @@ std::string ExampleName(const ::testing::TestParamInfo<Example>& info) {
 INSTANTIATE_TEST_SUITE_P(Examples, ExampleRunTest, ::testing::ValuesIn(kExamples), ExampleName);
 
 // Reads the "Expected result on LAYOUTS" blocks of a file's notes: the header
-// names the layouts, the lines up to the next blank line hold "$N = V" and
-// "data N = V" entries.
+// names the layouts, the comment lines up to the next empty one hold "$N = V"
+// and "data N = V" entries.
 // Every "<prefix>N = V" in a line, as (N, V) pairs.
 std::vector<std::pair<long long, long long>> Entries(const std::string& line,
                                                      const std::string& prefix) {
@@ -331,7 +327,10 @@ std::map<Layout, Result> NotedResults(const std::string& text, int& blocks) {
     static const std::string header = "Expected result on ";
     std::map<Layout, Result> noted;
     blocks = 0;
-    const std::vector<std::string> lines = Lines(text);
+    std::vector<std::string> lines;
+    for (const std::string& line : Lines(text))
+        lines.push_back(line.rfind("#", 0) == 0 ? line.substr(line.rfind("# ", 0) == 0 ? 2 : 1)
+                                                : std::string());
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (lines[i].rfind(header, 0) != 0) continue;
         ++blocks;
