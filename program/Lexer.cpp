@@ -189,6 +189,7 @@ TokenKind Lexer::NextToken(std::int32_t& value) {
             continue;
         }
         tokenStart = position - 1;
+        tokenColumn = tokenStart >= lineStart ? tokenStart - lineStart : 0;
         if (IsDigit(current) || current == '-') return ReadNumber(value);
         if (IsLetter(current) || current == '_') return ReadWord();
 

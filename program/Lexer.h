@@ -75,7 +75,7 @@ class Lexer {
     int TokenLine() const { return tokenLine; }
     std::wstring TokenText() const;
     // Where the last token starts in its line (0 for the first character).
-    std::size_t TokenColumn() const { return tokenStart >= lineStart ? tokenStart - lineStart : 0; }
+    std::size_t TokenColumn() const { return tokenColumn; }
     // For a Number: whether it fits in 32 bits (-2147483648 to 4294967295),
     // and whether it was a '-' without digits, which reads as 0.
     bool NumberFits() const { return numberFits; }
@@ -117,6 +117,7 @@ class Lexer {
     int tokenLine = 1;
     std::size_t tokenStart = 0;  // the last token's characters in the text
     std::size_t tokenEnd = 0;
+    std::size_t tokenColumn = 0;
     bool numberFits = true;
     std::int64_t numberValue = 0;
     bool loneMinus = false;

@@ -86,6 +86,14 @@ TEST(ProgramTextTest, CommentsAndLabelsGiveTheseWordsAndErrors) {
     }
 }
 
+TEST(ProgramTextTest, ParseKeepsCommentsLabelsAndIndentation) {
+    Simulator sim;
+    sim.ParseProgram(L"  # sum\n\nx:\tadd $1,$2,$3 # Data\n  y: nop");
+    std::wstring shown;
+    for (const ProgramLine& line : sim.GetParser().ShownLines()) shown += line.text;
+    EXPECT_EQ(shown, L"  # sum\n\nx:\tADD $1, $2, $3 # Data\n  y: NOP\n");
+}
+
 std::wstring Repeat(const std::wstring& line, int times) {
     std::wstring text;
     for (int i = 0; i < times; ++i) text += line;
