@@ -26,6 +26,14 @@ std::string Narrow(const std::wstring& text) {
     return out;
 }
 
+bool StartsWithDataKeyword(const std::wstring& line) {
+    Lexer lexer;
+    lexer.SetText(line);
+    lexer.Advance();
+    std::int32_t value = 0;
+    return lexer.NextToken(value) == TokenKind::Data;
+}
+
 std::filesystem::path PathOf(const std::wstring& fileName) {
     return std::filesystem::path(fileName);
 }
@@ -187,6 +195,10 @@ bool Simulator::SaveProgram(const std::wstring& fileName, std::error_code* why) 
     std::string contents;
     std::wstring text;
     for (const ProgramLine& line : parser->ShownLines()) {
+        // A line of the editor that starts with the data keyword is faulty
+        // there; in the file it would end the program early, so it is kept
+        // as a comment.
+        if (line.error && StartsWithDataKeyword(line.text)) contents += "# ";
         contents += Narrow(line.text);
         // A faulty last line keeps the text as typed, without a line break;
         // without one here "Data:" would join it and the data read back as

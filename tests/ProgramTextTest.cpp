@@ -2,6 +2,7 @@
 // definition files that must still read as they always have.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -92,6 +93,21 @@ TEST(ProgramTextTest, ParseKeepsCommentsLabelsAndIndentation) {
     std::wstring shown;
     for (const ProgramLine& line : sim.GetParser().ShownLines()) shown += line.text;
     EXPECT_EQ(shown, L"  # sum\n\nx:\tADD $1, $2, $3 # Data\n  y: NOP\n");
+}
+
+// A data line typed in the editor is faulty there, and saved as a comment so
+// that the file's program does not end early.
+TEST(ProgramTextTest, DataLineTypedInTheEditorIsSavedAsAComment) {
+    const fs::path file =
+        fs::temp_directory_path() / ("tandrel-data-line-" + std::to_string(::getpid()) + ".def");
+    Simulator sim;
+    EXPECT_FALSE(sim.ParseProgram(L"nop\nData: 5\nadd $1, $2, $3\n"));
+    ASSERT_TRUE(sim.SaveProgram(file.wstring()));
+    Simulator loaded;
+    ASSERT_TRUE(loaded.LoadFile(file.wstring()));
+    EXPECT_TRUE(loaded.ParseProgram(L""));
+    EXPECT_EQ(loaded.GetParser().GetInstruction(4), 0x00430820u);
+    fs::remove(file);
 }
 
 std::wstring Repeat(const std::wstring& line, int times) {
