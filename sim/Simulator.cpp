@@ -13,7 +13,6 @@ namespace tandrel {
 
 namespace {
 
-constexpr int kPipelinedPasses = 6;
 constexpr std::uint64_t kWordBytes = 4;
 // The branch gate's output port: 1 in a pass where a taken branch squashes
 // the instruction just fetched.
@@ -101,11 +100,7 @@ void Simulator::RunPass() {
     }
 }
 
-void Simulator::Step() {
-    if (datapath.elements.empty()) return;
-    const int passes = layout == Layout::Simple ? 1 : kPipelinedPasses;
-    for (int pass = 0; pass < passes; ++pass) RunPass();
-
+void Simulator::FinishStep() {
     const std::uint64_t address = PcValue();
     for (int stage = kStages - 1; stage > 0; --stage)
         stageInstruction[stage] = stageInstruction[stage - 1];

@@ -30,6 +30,7 @@ class Simulator {
     // A fetch-ring slot no step has filled yet; it matches no address, so the
     // first instruction is not taken to be in every stage at once.
     static constexpr std::uint64_t kNoFetch = ~std::uint64_t{0};
+    static constexpr int kPipelinedPasses = 6;
 
     Simulator();
 
@@ -40,7 +41,21 @@ class Simulator {
 
     // One press of Step: one evaluation pass on the single-cycle datapath,
     // six (one clock cycle) on the pipelined ones.
-    void Step();
+    void Step() {
+        Step([] {});
+    }
+    // The same, calling afterPass() after every evaluation pass, so a tool
+    // can look at the datapath between passes.
+    template <typename AfterPass>
+    void Step(AfterPass&& afterPass) {
+        if (datapath.elements.empty()) return;
+        for (int pass = 0; pass < PassesPerStep(); ++pass) {
+            RunPass();
+            afterPass();
+        }
+        FinishStep();
+    }
+    int PassesPerStep() const { return layout == Layout::Simple ? 1 : kPipelinedPasses; }
 
     // Reads a definition file as the new program text. A file that cannot be
     // opened changes nothing and gives false; the caller then keeps its
@@ -121,6 +136,8 @@ class Simulator {
 
   private:
     void RunPass();
+    // The bookkeeping after the passes of a step: stages, fetch ring, colours.
+    void FinishStep();
     void AdvanceColours();
 
     BuiltLayout datapath;
