@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 
@@ -92,34 +93,21 @@ std::string TraceOf(Layout layout, std::uint64_t seed) {
 }
 
 TEST(TraceTest, EveryLayoutShowsWhatItShowedWhenTheTracesWereRecorded) {
-    std::ostringstream traces;
+    std::string traces;
     for (Layout layout : {Layout::Simple, Layout::Pipelined, Layout::Forwarding})
         for (std::uint64_t seed = kFirstSeed; seed < kFirstSeed + kPrograms; ++seed)
-            traces << TraceOf(layout, seed) << '\n';
+            traces += TraceOf(layout, seed) + "\n";
 
     if (const char* record = std::getenv("TANDREL_RECORD_TRACES")) {
-        std::ofstream(record) << traces.str();
+        std::ofstream(record) << traces;
         GTEST_SKIP() << "traces written to " << record;
     }
     std::ifstream file(TANDREL_TRACE_FILE);
-    ASSERT_TRUE(file) << "cannot read " << TANDREL_TRACE_FILE;
-    std::istringstream seen(traces.str());
-    std::string expected, actual;
-    int lines = 0;
-    while (std::getline(file, expected)) {
-        ASSERT_TRUE(std::getline(seen, actual)) << "more traces recorded than run";
-        ++lines;
-        if (actual == expected) continue;
-        std::istringstream fields(expected);
-        int layout = 0;
-        std::uint64_t seed = 0;
-        fields >> layout >> seed;
-        const Rules rules = seed % 2 == 0 ? RulesFor(static_cast<Layout>(layout)) : Rules{};
-        FAIL() << test::LayoutName(static_cast<Layout>(layout)) << " differs on seed " << seed
-               << " (recorded " << expected << ", now " << actual << "); program:\n"
-               << Generator(seed, rules).Make().Text();
-    }
-    EXPECT_EQ(lines, 3 * kPrograms);
+    const std::string recorded{std::istreambuf_iterator<char>(file), {}};
+    ASSERT_FALSE(recorded.empty()) << "cannot read " << TANDREL_TRACE_FILE;
+    // A differing line names the layout (0 Simple, 1 Pipelined, 2 Forwarding)
+    // and the seed of the program to replay.
+    EXPECT_EQ(traces, recorded);
 }
 
 }  // namespace
