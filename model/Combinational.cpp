@@ -17,9 +17,9 @@ Mux::Mux(std::wstring name, Box box, bool isPcPath)
 void Mux::Evaluate() {
     // Input1 is refreshed here rather than at the end of the previous pass,
     // so a value arriving on it in this pass already passes through.
-    In(kInput1).Pull();
+    InputPort(kInput1).Pull();
     SetOutput(kOutput, Input(kControl) != 0 ? Input(kInput2) : Input(kInput1));
-    Settle(InputsReady());
+    Settle();
 }
 
 Mux3::Mux3(std::wstring name, Box box)
@@ -36,7 +36,7 @@ void Mux3::Evaluate() {
     // Only the forwarding unit drives Control, with 0, 1 or 2; anything else
     // holds the previous output.
     if (select <= kInput3) SetOutput(kOutput, Input(static_cast<int>(select)));
-    Settle(In(kInput1).IsReady() && In(kControl).IsReady());
+    Settle(InputPort(kInput1).IsReady() && InputPort(kControl).IsReady());
 }
 
 ALU::ALU(std::wstring name, Box box, bool isPcPath)
@@ -51,7 +51,7 @@ ALU::ALU(std::wstring name, Box box, bool isPcPath)
 void ALU::Evaluate() {
     const std::uint64_t a = Input(kInput1);
     const std::uint64_t b = Input(kInput2);
-    std::uint64_t result = Out(kResult).value;
+    std::uint64_t result = OutputPort(kResult).value;
     switch (Input(kControl)) {
         case alu::kAnd:
             result = a & b;
@@ -76,7 +76,7 @@ void ALU::Evaluate() {
     }
     SetOutput(kResult, result);
     SetOutput(kZero, result == 0 ? 1 : 0);
-    Settle(InputsReady());
+    Settle();
 }
 
 AndGate::AndGate(std::wstring name, Box box, bool isPcPath)
@@ -88,7 +88,7 @@ AndGate::AndGate(std::wstring name, Box box, bool isPcPath)
 
 void AndGate::Evaluate() {
     SetOutput(kOutput, Input(kInput1) & Input(kInput2));
-    Settle(InputsReady());
+    Settle();
 }
 
 SignExtend::SignExtend(std::wstring name, Box box)
@@ -101,7 +101,7 @@ SignExtend::SignExtend(std::wstring name, Box box)
 void SignExtend::Evaluate() {
     const std::uint64_t v = Input(kInput);
     SetOutput(kOutput, (v & 0x8000u) ? (v + 0xFFFF0000u) & kWordMask : v);
-    Settle(InputsReady());
+    Settle();
 }
 
 ShiftLeft2::ShiftLeft2(std::wstring name, Box box, bool isPcPath)
@@ -112,7 +112,7 @@ ShiftLeft2::ShiftLeft2(std::wstring name, Box box, bool isPcPath)
 
 void ShiftLeft2::Evaluate() {
     SetOutput(kOutput, (Input(kInput) << 2) & kWordMask);
-    Settle(InputsReady());
+    Settle();
 }
 
 Node::Node(std::wstring name, double nx, double ny)

@@ -150,10 +150,22 @@ class Component {
     // The step every element ends its evaluation with: an element that is not
     // yet active becomes active at the end of the pass once it is ready.
     void Settle(bool ready) {
-        if (!IsActive() && ready) activeNext = true;
+        if (!active && ready) activeNext = true;
     }
-    std::uint64_t Input(int port) const { return In(port).GetValue(); }
-    void SetOutput(int port, std::uint64_t v) { Out(port).value = v; }
+    // The same with every input as the condition, asked only when it matters.
+    void Settle() {
+        if (!active && InputsReady()) activeNext = true;
+    }
+    // An element's own ports, by the numbers its constructor gave them: these
+    // look-ups cannot miss, so they are not checked.
+    InputLink& InputPort(int port) const {
+        return static_cast<InputLink&>(*ports[static_cast<size_t>(port)]);
+    }
+    OutputLink& OutputPort(int port) const {
+        return static_cast<OutputLink&>(*ports[static_cast<size_t>(port)]);
+    }
+    std::uint64_t Input(int port) const { return InputPort(port).GetValue(); }
+    void SetOutput(int port, std::uint64_t v) { OutputPort(port).value = v; }
 
   private:
     void Store(int port, std::unique_ptr<Link> link, const PortSpec& shape);

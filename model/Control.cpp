@@ -1,26 +1,26 @@
 #include "model/Control.h"
 
-#include <map>
-
 #include "program/InstructionSet.h"
 
 namespace tandrel {
 
 namespace {
 
-// One row per opcode the processor knows.
-const std::map<std::uint32_t, ControlSignals>& DecodeTable() {
-    //                                         RegDst Branch MemToReg MemRead ALUOp MemWrite ALUSrc
-    //                                         RegWrite
-    static const std::map<std::uint32_t, ControlSignals> table{
-        {opcode::kRegister, {true, false, false, false, 2, false, false, true}},
-        {opcode::kBeq, {false, true, false, false, 1, false, false, false}},
-        {opcode::kAddi, {false, false, false, false, 0, false, true, true}},
-        {opcode::kLw, {false, false, true, true, 0, false, true, true}},
-        {opcode::kSw, {false, false, false, false, 0, true, true, false}},
-    };
-    return table;
-}
+struct DecodeRow {
+    std::uint32_t opcode;
+    ControlSignals signals;
+};
+
+// One row per opcode the processor knows; looked up on every pass, so a
+// short array rather than a tree.
+constexpr DecodeRow kDecodeTable[] = {
+    //                     RegDst Branch MemToReg MemRead ALUOp MemWrite ALUSrc RegWrite
+    {opcode::kRegister, {true, false, false, false, 2, false, false, true}},
+    {opcode::kBeq, {false, true, false, false, 1, false, false, false}},
+    {opcode::kAddi, {false, false, false, false, 0, false, true, true}},
+    {opcode::kLw, {false, false, true, true, 0, false, true, true}},
+    {opcode::kSw, {false, false, false, false, 0, true, true, false}},
+};
 
 // ALU control code per function field of a register-format instruction.
 std::uint64_t FunctionCode(std::uint32_t f) {
@@ -48,9 +48,9 @@ constexpr std::uint64_t kAluOpFunction = 2;
 }  // namespace
 
 ControlSignals DecodeOpcode(std::uint32_t op) {
-    const auto& table = DecodeTable();
-    auto row = table.find(op);
-    return row == table.end() ? ControlSignals{} : row->second;
+    for (const DecodeRow& row : kDecodeTable)
+        if (row.opcode == op) return row.signals;
+    return ControlSignals{};
 }
 
 PackedControl Pack(const ControlSignals& s) {
@@ -97,7 +97,7 @@ void MainControl::Evaluate() {
     SetOutput(kMemWrite, s.memWrite);
     SetOutput(kALUSrc, s.aluSrc);
     SetOutput(kRegWrite, s.regWrite);
-    Settle(InputsReady());
+    Settle();
 }
 
 MainControlPipelined::MainControlPipelined(std::wstring name, Box box, int /*layout*/)
@@ -113,7 +113,7 @@ void MainControlPipelined::Evaluate() {
     SetOutput(kWB, words.wb);
     SetOutput(kMEM, words.mem);
     SetOutput(kEX, words.ex);
-    Settle(InputsReady());
+    Settle();
 }
 
 ALUControl::ALUControl(std::wstring name, Box box)
@@ -144,7 +144,7 @@ void ALUControl::Evaluate() {
         ReportInvalidInput(e, *this);
         SetOutput(kOutput, alu::kAnd);
     }
-    Settle(InputsReady());
+    Settle();
 }
 
 }  // namespace tandrel

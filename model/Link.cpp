@@ -51,24 +51,25 @@ InputLink::InputLink() {
     isOutput = false;
 }
 
-bool InputLink::IsReady() const {
+bool InputLink::AskSource() const {
     return connected ? source->IsReady() : defaultReady;
 }
 
-std::uint64_t InputLink::GetValue() const {
-    if (lowBit < 0 || lowBit >= 64 || bitCount <= 0) return 0;
-    const std::uint64_t shifted = value >> lowBit;
-    if (bitCount >= 64) return shifted;
-    return shifted & ((std::uint64_t{1} << bitCount) - 1);
+std::uint64_t InputLink::SourceValue() const {
+    return source->GetValue();
 }
 
 void InputLink::SetBitRange(int low, int count) {
     lowBit = low;
     bitCount = count;
-}
-
-void InputLink::Pull() {
-    if (connected) value = source->GetValue();
+    // A range outside the 64 bits reads 0.
+    if (low < 0 || low >= 64 || count <= 0) {
+        shift_ = 0;
+        mask_ = 0;
+    } else {
+        shift_ = low;
+        mask_ = count >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << count) - 1;
+    }
 }
 
 OutputLink::OutputLink() {

@@ -66,23 +66,52 @@ class Link {
     Link();
 };
 
-class InputLink : public Link {
+class InputLink final : public Link {
   public:
     InputLink();
 
-    bool IsReady() const override;
+    bool IsReady() const override {
+        if (feedActive_ != nullptr) return *feedActive_;
+        return AskSource();
+    }
     // The stored value restricted to this input's bit range.
-    std::uint64_t GetValue() const override;
+    std::uint64_t GetValue() const override { return (value >> shift_) & mask_; }
     void SetBitRange(int low, int count) override;
     bool IsConnected() const override { return connected; }
 
     // Copies the source's current value into this input.
-    void Pull();
+    void Pull() {
+        if (feed_ != nullptr)
+            value = *feed_;
+        else if (connected)
+            value = SourceValue();
+    }
+
+    // Once the datapath's wiring is complete: where the value of the driving
+    // output is kept and the activity flag of its element, found through any
+    // junctions, so reading them needs no walk along the wire. An input
+    // without a source is given its own value and ready flag.
+    void Resolve(const std::uint64_t* feed, const bool* feedActive) {
+        feed_ = feed;
+        feedActive_ = feedActive;
+    }
+    const std::uint64_t* Feed() const { return feed_; }
+    const bool* FeedActive() const { return feedActive_; }
 
     OutputLink* source = nullptr;
     bool connected = false;
     int lowBit = 0;
     int bitCount = 32;
+
+  private:
+    bool AskSource() const;
+    std::uint64_t SourceValue() const;
+
+    // The bit range as a shift and a mask, so reading is two operations.
+    int shift_ = 0;
+    std::uint64_t mask_ = 0xFFFFFFFFu;
+    const std::uint64_t* feed_ = nullptr;
+    const bool* feedActive_ = nullptr;
 };
 
 class OutputLink : public Link {

@@ -180,7 +180,7 @@ void Forwarding::Evaluate() {
     const bool memWbWrites = Input(kMemWbRegWrite) != 0;
     SetOutput(kForwardA, Select(Input(kReadReg1), exMem, exMemWrites, memWb, memWbWrites));
     SetOutput(kForwardB, Select(Input(kReadReg2), exMem, exMemWrites, memWb, memWbWrites));
-    Settle(In(kReadReg1).IsReady());
+    Settle(InputPort(kReadReg1).IsReady());
 }
 
 }  // namespace tandrel

@@ -43,7 +43,7 @@ InstructionMemory::InstructionMemory(std::wstring name, Box box)
 void InstructionMemory::Evaluate() {
     lastAddress = Input(kAddress);
     SetOutput(kInstruction, Read(lastAddress));
-    Settle(InputsReady());
+    Settle();
 }
 
 Registers::Registers(std::wstring name, Box box, int layout)
@@ -83,12 +83,12 @@ void Registers::Evaluate() {
         if (phase > 1 && n != 0) storage[n] = Input(kWriteData);  // register 0 is always 0
         if (regWrite != 0) phase = (phase + 1) % period;
     }
-    Settle(In(kReadReg1).IsReady() && In(kReadReg2).IsReady());
+    Settle(InputPort(kReadReg1).IsReady() && InputPort(kReadReg2).IsReady());
 }
 
 bool Registers::InputsReady() const {
-    return In(kRegWrite).IsReady() && In(kReadReg1).IsReady() && In(kReadReg2).IsReady() &&
-           In(kWriteReg).IsReady();
+    return InputPort(kRegWrite).IsReady() && InputPort(kReadReg1).IsReady() &&
+           InputPort(kReadReg2).IsReady() && InputPort(kWriteReg).IsReady();
 }
 
 void Registers::Clock() {
@@ -113,7 +113,7 @@ void DataMemory::Evaluate() {
     // Writing waits until the address and data have settled in this cycle.
     if (Input(kMemWrite) != 0 && phase >= writeFrom) storage[address] = Input(kWriteData);
     if (Input(kMemRead) != 0) SetOutput(kReadData, Read(address));
-    Settle(InputsReady());
+    Settle();
 }
 
 void DataMemory::Clock() {

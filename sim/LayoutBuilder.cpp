@@ -116,6 +116,8 @@ class Builder {
         for (const WireRow& row : table_.wires) Wire(row);
         CheckRoles();
         CheckJunctionChains();
+        ResolveWiring(built_.elements);
+        built_.plan = PassPlan(built_.elements, built_.pc);
         built_.pc->SetActive(true);
         built_.pc->LatchActive();
         return std::move(built_);

@@ -9,6 +9,7 @@
 #include "model/Pipeline.h"
 #include "model/State.h"
 #include "sim/LayoutTable.h"
+#include "sim/PassPlan.h"
 
 namespace tandrel {
 
@@ -25,6 +26,8 @@ struct BuiltLayout {
     PipelineRegister* idex = nullptr;
     PipelineRegister* exmem = nullptr;
     PipelineRegister* memwb = nullptr;
+    // The evaluation pass over these elements, made once they are wired.
+    PassPlan plan;
 };
 
 // A layout table that cannot describe a working datapath.

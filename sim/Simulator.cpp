@@ -65,39 +65,14 @@ void Simulator::SelectLayout(Layout newLayout) {
 }
 
 void Simulator::RunPass() {
-    auto& elements = datapath.elements;
-    for (auto& element : elements)
-        if (!element->IsNode()) element->Evaluate();
-    for (auto& element : elements) element->PullInputs();
-    bool pcReady = false;
-    for (auto& element : elements) {
-        if (element->IsNode()) continue;
-        element->LatchActive();
-        if (element.get() == datapath.pc && element->InputsReady()) pcReady = true;
-    }
-
     if (layout == Layout::Simple) {
         // The PC's next address has arrived: clear the drawing so the next
         // pass starts the next instruction from the PC.
-        if (!pcReady) return;
-        for (auto& element : elements) {
-            if (element->IsNode()) {
-                element->SetActive(false);
-            } else if (element.get() == datapath.pc) {
-                element->brightness = 1.0f;
-            } else {
-                element->SetActive(false);
-                element->LatchActive();
-            }
-        }
+        if (datapath.plan.RunSingleCycle()) datapath.plan.StartNextInstruction();
         return;
     }
-
+    datapath.plan.RunPipelined();
     if (datapath.branchGate->Port(kBranchTaken).value == 1) datapath.ifid->Clock();
-    for (auto& element : elements) {
-        if (!element->IsNode()) element->SetActive(true);
-        element->brightness = 1.0f;
-    }
 }
 
 void Simulator::FinishStep() {
