@@ -8,7 +8,10 @@ namespace tandrel {
 namespace {
 
 // A full instruction memory: 128 instructions with every kind present and
-// enough distance between producers and consumers for the pipeline.
+// enough distance between producers and consumers for the pipeline; the last
+// one branches back to the first, so Step is measured on the program and not
+// on fetches past its end (each of which adds a word to the instruction
+// memory).
 std::wstring FullProgram() {
     static const wchar_t* const kBody[] = {
         L"addi $1, $0, 7\n",
@@ -24,8 +27,8 @@ std::wstring FullProgram() {
         L"nop\n",
     };
     std::wstring text;
-    for (int i = 0; i < Simulator::kInstructionCount; ++i) text += kBody[i % 11];
-    return text;
+    for (int i = 0; i + 1 < Simulator::kInstructionCount; ++i) text += kBody[i % 11];
+    return text + L"beq $0, $0, -128\n";
 }
 
 Simulator& Prepared(Layout layout) {
