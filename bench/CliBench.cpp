@@ -67,7 +67,7 @@ const std::string& ProgramFile() {
 void RunUntilDone(benchmark::State& state) {
     const auto layout = static_cast<Layout>(state.range(0));
     cli::RunLimits limits;
-    // The default limit (100000 clock cycles) is enough for the 10,000-round loop.
+    // The default limit is enough for the 10,000-round loop.
     long long steps = 0;
     for (auto _ : state) {
         Simulator sim;

@@ -282,8 +282,8 @@ std::string CommandHelp(Command command) {
     static const char* const kStepOptions =
         "  --until-done     step until the PC has left the last instruction and, on the\n"
         "                   pipelined layouts, every stage is empty again (the default)\n"
-        "  --max-steps N    give up after N steps with exit status 3 (default: 100000\n"
-        "                   clock cycles, that is 700000 steps on simple)\n";
+        "  --max-steps N    give up after N steps with exit status 3 (default: 300000\n"
+        "                   clock cycles, that is 2100000 steps on simple)\n";
     switch (command) {
         case Command::Check:
             return "Usage: tandrel-cli check FILE [--strict]\n"

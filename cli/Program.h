@@ -40,8 +40,10 @@ constexpr std::uint64_t kBelowAddressZero = 0x80000000u;
 
 // Without --max-steps, --until-done gives up after this many clock cycles:
 // Steps on the pipelined layouts, whole instructions (seven Steps each) on
-// Simple, so the same program gets the same chance on every layout.
-constexpr long long kDefaultMaxCycles = 100000;
+// Simple, so the same program gets the same chance on every layout. Enough
+// for a 10,000-round loop padded for the pipelines (about 200,000 cycles),
+// yet a program that never ends is stopped within a few seconds.
+constexpr long long kDefaultMaxCycles = 300000;
 
 struct RunLimits {
     bool untilDone = true;
