@@ -1,4 +1,3 @@
-#include <GL/glut.h>
 #include <unistd.h>
 #include <wx/app.h>
 
@@ -9,6 +8,7 @@
 
 #include "app/Help.h"
 #include "app/MyFrame.h"
+#include "render/Renderer.h"
 
 namespace tandrel {
 
@@ -20,7 +20,7 @@ class MyApp : public wxApp {
         for (int i = 0; i < argc; ++i) arguments.push_back(argv[i].ToStdString());
         for (auto& text : arguments) argumentPointers.push_back(text.data());
         int count = static_cast<int>(argumentPointers.size());
-        glutInit(&count, argumentPointers.data());
+        StartGlut(&count, argumentPointers.data());
 
         auto* frame = new MyFrame(wxT("Tandrel"), wxPoint(50, 50), wxSize(450, 340));
         frame->Show(true);

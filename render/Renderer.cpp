@@ -6,6 +6,10 @@
 #include <cmath>
 #include <string>
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
+
 namespace tandrel {
 
 namespace {
@@ -364,6 +368,13 @@ void DrawBody(const Frame& frame, const Component& element) {
 }
 
 }  // namespace
+
+void StartGlut(int* argc, char** argv) {
+#if defined(__SANITIZE_ADDRESS__)
+    const __lsan::ScopedDisabler untracked;
+#endif
+    glutInit(argc, argv);
+}
 
 void SetUpView(int width, int height) {
     glShadeModel(GL_SMOOTH);

@@ -1,4 +1,3 @@
-#include <GL/glut.h>
 #include <gtest/gtest.h>
 #include <wx/app.h>
 #include <wx/init.h>
@@ -8,6 +7,7 @@
 #include <sstream>
 
 #include "config/Config.h"
+#include "render/Renderer.h"
 #include "tests/gui/GuiTest.h"
 
 namespace tandrel::test {
@@ -82,7 +82,7 @@ int main(int argc, char** argv) {
     tandrel::test::haveDisplay = display != nullptr && *display != '\0';
     if (!tandrel::test::haveDisplay) return RUN_ALL_TESTS();
 
-    glutInit(&argc, argv);
+    tandrel::StartGlut(&argc, argv);
     wxApp::SetInstance(new wxApp());
     if (!wxEntryStart(argc, argv) || !wxTheApp->CallOnInit()) return 1;
     const int result = RUN_ALL_TESTS();

@@ -85,7 +85,7 @@ bool GlWindow::Open(int width, int height) {
     int argc = 1;
     char program[] = "render_tests";
     char* argv[] = {program, nullptr};
-    glutInit(&argc, argv);
+    StartGlut(&argc, argv);
     // Only now let the probe connection go: an X server with no client left
     // resets itself, and a connection attempted meanwhile is refused.
     XCloseDisplay(display);
