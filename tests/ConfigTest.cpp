@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -17,7 +18,7 @@ class ConfigFile : public ::testing::Test {
     void SetUp() override {
         dir =
             fs::temp_directory_path() /
-            ("tandrel-config-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+            ("tandrel-config-" + std::to_string(::getpid()) +
              "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(dir);
         path = (dir / "tandrel.conf").string();

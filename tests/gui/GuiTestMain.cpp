@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <wx/app.h>
 #include <wx/init.h>
 
@@ -33,7 +34,8 @@ void FrameTest::SetUp() {
     previousFolder = std::filesystem::current_path();
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     folder = std::filesystem::temp_directory_path() /
-             (std::string("tandrel-gui-") + info->test_suite_name() + "-" + info->name());
+             (std::string("tandrel-gui-") + info->test_suite_name() + "-" + info->name() + "-" +
+              std::to_string(::getpid()));
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     std::filesystem::current_path(folder);

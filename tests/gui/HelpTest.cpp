@@ -1,5 +1,6 @@
 // The help book (where it is found, that it opens, that every page it names
 // is in it), the help window, the About box and the window icons.
+#include <unistd.h>
 #include <wx/filename.h>
 #include <wx/filesys.h>
 #include <wx/html/helpdata.h>
@@ -39,7 +40,8 @@ class HelpBookSearch : public ::testing::Test {
         previous = fs::current_path();
         folder = fs::temp_directory_path() /
                  (std::string("tandrel-help-") +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name() + "-" +
+                  std::to_string(::getpid()));
         fs::remove_all(folder);
         fs::create_directories(folder / "work");
         fs::current_path(folder / "work");
