@@ -1,7 +1,8 @@
 # Sourced by the run and test scripts: installs the Debian packages Tandrel
 # needs when any is missing, with one apt-get update at most.
 tandrel_packages=(cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev
-    libwxgtk3.2-dev freeglut3-dev libglu1-mesa-dev libpng-dev xvfb xauth imagemagick clang)
+    libwxgtk3.2-dev freeglut3-dev libglu1-mesa-dev libpng-dev xvfb xauth imagemagick clang
+    python3)
 
 tandrel_install_missing() {
     local missing=()
