@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -91,11 +90,7 @@ TEST(CliHostile, ReadableFilesGiveTheirParseAndAreLeftAlone) {
     for (const auto& c : cases) {
         TempDir dir;
         dir.Write("case.def", c.contents);
-        const auto start = std::chrono::steady_clock::now();
         const Result check = RunCli(dir, "check case.def");
-        EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
-                  10.0)
-            << c.name;
         EXPECT_EQ(check.status, c.status) << c.name;
         EXPECT_TRUE(Contains(check.out, c.out)) << c.name << ":\n" << check.out.substr(0, 400);
         EXPECT_EQ(check.err, "") << c.name;

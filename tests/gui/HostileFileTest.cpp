@@ -9,7 +9,6 @@
 #include <wx/grid.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -196,11 +195,7 @@ TEST_F(HostileFile, ReadableFilesLoadWithTheirParseMessages) {
         WorkInProgress(frame);
         const fs::path file = folder / "case.def";
         WriteFile("case.def", c.contents);
-        const auto start = std::chrono::steady_clock::now();
         frame.LoadFrom(wxString(file.wstring()));
-        const auto seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start);
-        EXPECT_LT(seconds.count(), 10.0) << c.name;
         EXPECT_TRUE(frame.MessagesText()->GetValue().Contains(wxString::FromUTF8(c.message)))
             << c.name << ": " << frame.MessagesText()->GetValue();
         if (c.program != nullptr) {
@@ -433,11 +428,7 @@ TEST_F(HostileConfiguration, StartsAndKeepsRunning) {
                 ADD_FAILURE() << "cannot act as an unprivileged user";
                 continue;
             }
-            const auto start = std::chrono::steady_clock::now();
             MyFrame& frame = Start();
-            EXPECT_LT(
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
-                10.0);
             EXPECT_EQ(frame.Display().numberFormat, c.format);
             EXPECT_EQ(frame.SimulatorSplitter()->IsSplit(), c.leftPanel);
             // Settings changes, each saved (or not) on the spot.
