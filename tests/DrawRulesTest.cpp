@@ -63,19 +63,6 @@ TEST(ColourTable, StartsWithTheDefaultsAndFollowsTheConfiguration) {
     ExpectColour(colours.Get(option::kTextColour), 0, 0, 0, 1);
 }
 
-TEST(ColourTable, StageIndicesOutsideTheFiveColoursAreOpaqueWhite) {
-    const ColourTable colours;
-    const struct {
-        int index;
-        float r, g, b;
-    } cases[] = {
-        {0, 1, 0, 0}, {1, 0, 1, 0},  {2, 1, 0, 1}, {3, 0, 0, 1},
-        {4, 0, 1, 1}, {-1, 1, 1, 1}, {5, 1, 1, 1}, {42, 1, 1, 1},
-    };
-    for (const auto& c : cases)
-        ExpectColour(colours.Stage(c.index), c.r, c.g, c.b, 1, std::to_string(c.index));
-}
-
 TEST(ColourMixing, MixesFromFillTowardsFadeAndDimsToOpaque) {
     const ColourRecord fill{0.2f, 0.4f, 0.6f, 1.0f, true};
     const ColourRecord fade{1.0f, 1.0f, 1.0f, 0.0f, true};
@@ -162,21 +149,6 @@ INSTANTIATE_TEST_SUITE_P(DrawRules, WireStateTable, ::testing::Values(
     WireCase{"NoHighlightNothingColoured",    false, true, -1, 0, 0, true,  K::ADD, kFull,    1.0f, false, -1, kInactive}),
     [](const ::testing::TestParamInfo<WireCase>& info) { return info.param.name; });
 // clang-format on
-
-// The stage of a wire outside the pipeline (a hand-built element) must not
-// index past the stage table.
-TEST(WireState, StageOutsideThePipelineIsInactive) {
-    auto element = MakeElement();
-    MakeActive(*element);
-    element->SetUsedBy(0, use::kAllButNop, true);
-    DrawContext context = Context(false, false, -1, 0);
-    context.stageInstruction.fill(K::ADD);
-    const ColourTable colours;
-    for (int stage : {-1, 5, 99}) {
-        element->stage = stage;
-        EXPECT_FALSE(OutputWireState(context, element->Port(0), colours).active) << stage;
-    }
-}
 
 // ------------------------------------------------------------- bold rule
 
@@ -317,16 +289,6 @@ TEST(NodeDots, ADotNeedsOneVisibleWireInAndTwoOut) {
     }
 }
 
-TEST(NodeDots, ControlLineBranchesAreHiddenWithTheControlLines) {
-    Junction j(false, false, {{false, false}, {false, false}});
-    j.node.Port(Node::kOutTop).controlLine = true;
-    DisplayOptions o;
-    o.showPc = false;
-    EXPECT_TRUE(NodeDotVisible(o, j.node));
-    o.showControl = false;
-    EXPECT_FALSE(NodeDotVisible(o, j.node));
-}
-
 TEST(NodeDots, ColourAndRadiusFollowTheFeedingWire) {
     Junction j(false, false, {{false, false}, {false, false}});
     j.node.stage = 2;
@@ -391,30 +353,6 @@ TEST(WireGeometry, LeftAndRightEndsKeepTheirFractionTopAndBottomEndsAreWhole) {
     EXPECT_DOUBLE_EQ(down[1].y, 45);
 }
 
-TEST(WireGeometry, ArrowheadsPointIntoTheElement) {
-    const double pi = std::acos(-1.0);
-    const struct {
-        Side side;
-        double inwardX, inwardY;
-    } cases[] = {
-        {Side::Left, 1, 0}, {Side::Right, -1, 0}, {Side::Top, 0, -1}, {Side::Bottom, 0, 1}};
-    for (const auto& c : cases) {
-        // The unrotated arrowhead points along +x.
-        const double a = ArrowheadRotation(c.side) * pi / 180.0;
-        EXPECT_NEAR(std::cos(a), c.inwardX, 1e-12) << static_cast<int>(c.side);
-        EXPECT_NEAR(std::sin(a), c.inwardY, 1e-12) << static_cast<int>(c.side);
-    }
-    EXPECT_GT(ArrowheadHalfHeight(true), ArrowheadHalfHeight(false));
-}
-
-TEST(LabelGeometry, LinesAreThreeUnitsApart) {
-    // In box fractions of a 15-unit-high multiplexer: 3 / 15 per line.
-    EXPECT_DOUBLE_EQ(LabelLineOffset(1, 15), -0.2);
-    EXPECT_DOUBLE_EQ(LabelLineOffset(3, 15), -0.6);
-    EXPECT_DOUBLE_EQ(LabelLineOffset(2, 25), -0.24);
-    EXPECT_TRUE(std::isfinite(LabelLineOffset(1, 0)));
-}
-
 // ------------------------------------------------------- whole layouts
 
 std::unique_ptr<Simulator> Loaded(Layout layout) {
@@ -439,30 +377,6 @@ std::vector<const Component*> ColouredElements(const Simulator& sim, const Displ
         }
     }
     return coloured;
-}
-
-TEST(LayoutWires, SimpleResetColoursOnlyThePcOutputThenDimsIt) {
-    auto sim = Loaded(Layout::Simple);
-    const DisplayOptions o;
-    const ColourTable colours;
-    const Link& pcOut = sim->Datapath().pc->Port(PC::kOutput);
-
-    // The PC's wire and the junctions that carry it on.
-    int colouredElements = 0;
-    for (const Component* e : ColouredElements(*sim, o)) {
-        if (e->IsNode()) continue;
-        ++colouredElements;
-        EXPECT_EQ(e, sim->Datapath().pc);
-    }
-    EXPECT_EQ(colouredElements, 1);
-    ExpectColour(OutputWireState(ContextOf(*sim, o), pcOut, colours).colour, 1, 0, 0, 1);
-    for (const InputLink* target : static_cast<const OutputLink&>(pcOut).targets)
-        EXPECT_TRUE(IsBold(ContextOf(*sim, o), pcOut, *target->owner));
-
-    sim->Step();
-    EXPECT_GT(ColouredElements(*sim, o).size(), 1u);
-    // Active since an earlier pass: a darker shade of the same red.
-    ExpectColour(OutputWireState(ContextOf(*sim, o), pcOut, colours).colour, 0.7f, 0, 0, 1);
 }
 
 TEST(LayoutWires, PipelinedHighlightColoursOnlyTheChosenInstructionsPath) {
@@ -496,23 +410,6 @@ TEST(LayoutWires, PipelinedHighlightColoursOnlyTheChosenInstructionsPath) {
                 }
             }
         }
-    }
-}
-
-TEST(LayoutWires, JunctionsFedByControlLoseTheirDotsWithTheControlLines) {
-    for (Layout layout : {Layout::Simple, Layout::Pipelined, Layout::Forwarding}) {
-        auto sim = Loaded(layout);
-        DisplayOptions o;
-        int withDot = 0;
-        for (const auto& e : sim->Elements())
-            if (e->IsNode() && NodeDotVisible(o, *e)) ++withDot;
-        EXPECT_GT(withDot, 0);
-
-        o.showControl = false;
-        for (const auto& e : sim->Elements())
-            if (e->IsNode() && e->IsControl()) {
-                EXPECT_FALSE(NodeDotVisible(o, *e));
-            }
     }
 }
 
