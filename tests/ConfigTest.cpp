@@ -39,26 +39,49 @@ class ConfigFile : public ::testing::Test {
     std::string path;
 };
 
-void ExpectDefaults(Config& config) {
-    EXPECT_EQ(config.GetColour(option::kComponentColour), Colour::Rgba(191, 191, 153));
-    EXPECT_EQ(config.GetColour(option::kStage3Colour), Colour::Rgba(255, 0, 255));
-    EXPECT_TRUE(config.GetFlag(option::kShowPopups));
-    EXPECT_FALSE(config.GetFlag(option::kShowPipelineLayout));
-    EXPECT_TRUE(config.GetFlag(option::kDecimalFormat));
-    EXPECT_EQ(config.GetInteger(option::kEditorSashPos), 200);
-}
+// Every option's default, as a saved file writes them.
+const char* const kDefaults =
+    "componentcolour: 191, 191, 153, 255;\n"
+    "piperegcolour: 191, 153, 153, 255;\n"
+    "stage1colour: 255, 0, 0, 255;\n"
+    "stage2colour: 0, 255, 0, 255;\n"
+    "stage3colour: 255, 0, 255, 255;\n"
+    "stage4colour: 0, 0, 255, 255;\n"
+    "stage5colour: 0, 255, 255, 255;\n"
+    "textcolour: 0, 0, 0, 255;\n"
+    "fadecolour: 255, 255, 255, 255;\n"
+    "bordercolour: 0, 0, 0, 255;\n"
+    "inactivelinkcolour: 0, 0, 0, 255;\n"
+    "backgroundcolour: 255, 255, 255, 255;\n"
+    "showleftpanel: 1;\n"
+    "showinstructionsinfields: 1;\n"
+    "showsimplelayout: 1;\n"
+    "showpipelinelayout: 0;\n"
+    "showforwardinglayout: 0;\n"
+    "showcontrollines: 1;\n"
+    "showpclines: 1;\n"
+    "showpopups: 1;\n"
+    "highlightsingleinstruction: 1;\n"
+    "showbolddatalines: 1;\n"
+    "binaryformat: 0;\n"
+    "decimalformat: 1;\n"
+    "hexadecimalformat: 0;\n"
+    "simulatorsashpos: 200;\n"
+    "editorsashpos: 200;\n";
 
 TEST_F(ConfigFile, MissingEmptyOrBlankFilesGiveTheDefaults) {
+    for (const char* text : {"", " \n\t\r\n"}) {
+        Config config = Read(text);
+        ASSERT_TRUE(config.Save());
+        EXPECT_EQ(Written(), kDefaults);
+    }
+    fs::remove(path);
     Config missing(path);
-    ExpectDefaults(missing);
-    Config empty = Read("");
-    ExpectDefaults(empty);
-    Config blank = Read(" \n\t\r\n");
-    ExpectDefaults(blank);
+    ASSERT_TRUE(missing.Save());
+    EXPECT_EQ(Written(), kDefaults);
     // A folder where the file should be reads as nothing.
     fs::create_directories(dir / "folder.conf");
-    Config folder((dir / "folder.conf").string());
-    ExpectDefaults(folder);
+    EXPECT_EQ(Config((dir / "folder.conf").string()).GetInteger(option::kEditorSashPos), 200);
 }
 
 TEST_F(ConfigFile, ReadsEachKindOfLineWithKeysInAnyCase) {

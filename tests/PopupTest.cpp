@@ -46,6 +46,8 @@ TEST_F(Popups, InstructionMemoryShowsAddressAndFieldsOrWord) {
     EXPECT_EQ(popup->text, L"Address: 0\nInstruction: 8, 0, 1, -1 (start: ADDI $1, $0, -1)");
     EXPECT_EQ(popup->maxWidth, PopupTracker::kElementWidth);
     EXPECT_DOUBLE_EQ(popup->left, 23);
+    EXPECT_DOUBLE_EQ(popup->right, 48);
+    EXPECT_DOUBLE_EQ(popup->bottom, 59);
     EXPECT_DOUBLE_EQ(popup->top, 84);
     // The same element on the next motion opens nothing and is forgotten.
     EXPECT_FALSE(tracker.OnMotion(sim, 31, 70, options));
@@ -84,22 +86,40 @@ TEST_F(Popups, HiddenLinesAndSwitchedOffPopupsShowNothing) {
     EXPECT_FALSE(tracker.OnMotion(sim, 30, 70, options));
 }
 
+// Inputs on the left half of a pipeline register, outputs on the right; the
+// pop-up may stay open anywhere over its own half.
 TEST(PipelinePopups, EachHalfOfARegisterHasItsOwnPopup) {
     Simulator sim;
     sim.SelectLayout(Layout::Pipelined);
-    PopupTracker tracker;
+    ASSERT_TRUE(sim.ParseProgram(L"addi $1, $0, -1\naddi $2, $0, 2\naddi $3, $0, 3\n"));
+    sim.Reset();
+    sim.Step();
+    sim.Step();  // the third instruction is fetched, the second in ID
+    const struct {
+        double x, y;
+        const wchar_t* text;
+        double left, right, bottom, top;
+    } cases[] = {
+        // IF/ID at (54, 11), 5 x 120.
+        {55, 60, L"Inputs\nC\n20030003", 54, 56, 11, 131},
+        {58, 60, L"Outputs\n8\n20020002", 56, 59, 11, 131},
+        // ID/EX at (117, 10), 5 x 140.
+        {118, 60, L"Inputs\n", 117, 119, 10, 150},
+        {121, 60, L"Outputs\n", 119, 122, 10, 150},
+    };
     PopupOptions options;
-    // IF/ID at (54, 11), 5 wide: the middle is at 56.
-    auto inputs = tracker.OnMotion(sim, 55, 60, options);
-    ASSERT_TRUE(inputs);
-    EXPECT_EQ(inputs->text.rfind(L"Inputs\n", 0), 0u);
-    EXPECT_DOUBLE_EQ(inputs->right, 56);
-    auto outputs = tracker.OnMotion(sim, 57, 60, options);
-    ASSERT_FALSE(outputs);  // the same element: forgotten, not reopened
-    outputs = tracker.OnMotion(sim, 57, 60, options);
-    ASSERT_TRUE(outputs);
-    EXPECT_EQ(outputs->text.rfind(L"Outputs\n", 0), 0u);
-    EXPECT_DOUBLE_EQ(outputs->left, 56);
+    options.format = NumberFormat::Hexadecimal;
+    for (const auto& c : cases) {
+        PopupTracker tracker;
+        const auto popup = tracker.OnMotion(sim, c.x, c.y, options);
+        ASSERT_TRUE(popup) << c.x;
+        EXPECT_EQ(popup->text.substr(0, std::wstring(c.text).size()), c.text) << c.x;
+        EXPECT_DOUBLE_EQ(popup->left, c.left) << c.x;
+        EXPECT_DOUBLE_EQ(popup->right, c.right) << c.x;
+        EXPECT_DOUBLE_EQ(popup->bottom, c.bottom) << c.x;
+        EXPECT_DOUBLE_EQ(popup->top, c.top) << c.x;
+        EXPECT_FALSE(tracker.OnMotion(sim, c.x, c.y + 1, options)) << "the same half again";
+    }
 }
 
 }  // namespace

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <map>
+#include <string>
+#include <vector>
+
 #include "model/Combinational.h"
 #include "sim/HitBox.h"
 #include "sim/Simulator.h"
@@ -133,6 +137,9 @@ TEST(InstructionFields, ShowsTheFieldsOfEachFormat) {
     EXPECT_EQ(sim->InstructionFields(4, NumberFormat::Decimal), L"8, 0, 1, -1");
     EXPECT_EQ(sim->InstructionFields(8, NumberFormat::Decimal), L"0");
     EXPECT_EQ(sim->InstructionFields(12, NumberFormat::Hexadecimal), L"2B, 9, 8, -4");
+    auto fields = Loaded(Layout::Simple, L"sub $10, $17, $2\n");
+    EXPECT_EQ(fields->InstructionFields(0, NumberFormat::Hexadecimal), L"0, 11, 2, A, 22");
+    EXPECT_EQ(fields->InstructionFields(0, NumberFormat::Binary), L"0, 10001, 10, 1010, 100010");
     EXPECT_EQ(sim->InstructionFields(400, NumberFormat::Decimal), L"0");  // no instruction
 }
 
@@ -165,6 +172,70 @@ TEST(Rebuilding, RepeatedLayoutChangesKeepNoStaleElements) {
     EXPECT_TRUE(sim.Elements().empty());
     sim.Step();
     EXPECT_EQ(sim.PcValue(), 0u);
+}
+
+// Elements the two pipelines share (same kind and name, in creation order)
+// carry the same instructions on each output: forwarding adds wires, it
+// changes no use.
+TEST(UseTables, PipelinedAndForwardingAgreeOnTheElementsTheyShare) {
+    std::map<std::wstring, std::vector<const Component*>> byName[2];
+    Simulator sims[2];
+    for (int i = 0; i < 2; ++i) {
+        sims[i].SelectLayout(i == 0 ? Layout::Pipelined : Layout::Forwarding);
+        for (const auto& e : sims[i].Elements())
+            if (!e->IsNode())
+                byName[i][std::to_wstring(static_cast<int>(e->kind)) + e->name].push_back(e.get());
+    }
+    int compared = 0;
+    for (const auto& [key, pipelined] : byName[0]) {
+        const auto& forwarding = byName[1][key];
+        ASSERT_EQ(pipelined.size(), forwarding.size()) << std::string(key.begin(), key.end());
+        for (std::size_t n = 0; n < pipelined.size(); ++n) {
+            for (int port = 0; port < pipelined[n]->PortCount(); ++port) {
+                Link& a = pipelined[n]->Port(port);
+                Link& b = forwarding[n]->Port(port);
+                if (!a.isOutput) continue;
+                for (int kind = 0; kind < 11; ++kind, ++compared)
+                    EXPECT_EQ(a.IsUsedBy(kind), b.IsUsedBy(kind))
+                        << std::string(key.begin(), key.end()) << " port " << port << " kind " << kind;
+            }
+        }
+    }
+    EXPECT_GT(compared, 500);
+}
+
+// Whatever selects a multiplexer's input or the ALU's operation is a control
+// line, so hiding the control lines hides it.
+TEST(ControlLines, EverySelectorInputIsFedByAControlLine) {
+    for (Layout layout : {Layout::Simple, Layout::Pipelined, Layout::Forwarding}) {
+        Simulator sim;
+        sim.SelectLayout(layout);
+        int selectors = 0;
+        for (const auto& e : sim.Elements()) {
+            const int select = e->kind == ElementKind::Mux    ? Mux::kControl
+                               : e->kind == ElementKind::Mux3 ? Mux3::kControl
+                               : e->kind == ElementKind::ALU  ? ALU::kControl
+                                                              : -1;
+            if (select < 0 || e->In(select).source == nullptr) continue;
+            ++selectors;
+            const OutputLink& driver = *e->In(select).source;
+            EXPECT_TRUE(driver.controlLine || driver.owner->IsControl())
+                << std::string(e->name.begin(), e->name.end()) << " on layout "
+                << static_cast<int>(layout);
+        }
+        EXPECT_GE(selectors, 4);
+    }
+}
+
+// An element that lit up in an earlier pass is drawn darker; switching it
+// off, not on, brings back full brightness.
+TEST(Brightness, ResetWhenAnElementIsSwitchedOff) {
+    Component e(L"e", ElementKind::ALU, false, false, Box{0, 0, 1, 1}, 0, 0);
+    e.brightness = 0.7f;
+    e.SetActive(true);
+    EXPECT_FLOAT_EQ(e.brightness, 0.7f);
+    e.SetActive(false);
+    EXPECT_FLOAT_EQ(e.brightness, 1.0f);
 }
 
 }  // namespace

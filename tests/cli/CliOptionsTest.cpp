@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/Compare.h"
 #include "cli/Options.h"
 #include "cli/Picture.h"
 
@@ -82,6 +83,44 @@ TEST(CliOptions, PictureNamesNumberEveryPercentD) {
     EXPECT_EQ(PictureFileName("a%d/b%d.png", 12), "a12/b12.png");
     EXPECT_EQ(PictureFileName("100%.png", 3), "100%.png");
     EXPECT_EQ(PictureFileName("plain.png", 3), "plain.png");
+}
+
+// A word cleared by a store is a change to 0, on every layout.
+TEST(CliCompare, AClearedWordIsAChangeToZero) {
+    for (Layout layout : {Layout::Simple, Layout::Pipelined, Layout::Forwarding}) {
+        Simulator sim;
+        sim.SelectLayout(layout);
+        for (auto [index, word] : {std::pair{0, 5}, {4, 6}}) sim.GetDataMemory()->storage[index] = word;
+        ASSERT_TRUE(sim.ParseProgram(L"SW $0, 4($0)\nSW $0, 0($0)\n"));
+        sim.Reset();
+        sim.LoadInitialData();
+        const LayoutRun run = TraceRun(sim, layout, RunLimits{});
+        ASSERT_EQ(run.changes.size(), 2u);
+        for (const StateChange& change : run.changes) {
+            EXPECT_FALSE(change.isRegister);
+            EXPECT_EQ(change.value, 0u) << "data " << change.target;
+        }
+    }
+}
+
+TEST(CliCompare, ChangesDifferingInTargetKindOrValueDiverge) {
+    Simulator sim;
+    sim.SelectLayout(Layout::Simple);
+    ASSERT_TRUE(sim.ParseProgram(L"ADDI $1, $0, 5\nADD $2, $1, $1\n"));
+    constexpr long long kFinished = 1LL << 62;
+    const StateChange first{true, 1, 5, 0, 0}, second{true, 2, 10, 4, 2};
+    const StateChange others[] = {{true, 3, 10, 4, 2}, {false, 2, 10, 4, 2}, {true, 2, 11, 4, 2}};
+    LayoutRun simple, pipelined;
+    simple.changes = {first, second};
+    simple.progress = pipelined.progress = kFinished;
+    pipelined.changes = simple.changes;
+    EXPECT_FALSE(FirstDivergence(simple, pipelined, sim).found);
+    for (const StateChange& other : others) {
+        pipelined.changes = {first, other};
+        const Divergence d = FirstDivergence(simple, pipelined, sim);
+        EXPECT_TRUE(d.found) << other.target;
+        EXPECT_EQ(d.text, "ADD $2, $1, $1");
+    }
 }
 
 }  // namespace

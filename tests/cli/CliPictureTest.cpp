@@ -164,6 +164,15 @@ TEST(CliPicture, ColoursFromAConfigurationFile) {
     EXPECT_PRED2(Near, png.At(0, 0), (Rgb{10, 20, 30}));
     EXPECT_PRED2(Near, png.At(memoryX, memoryY), (Rgb{128, 178, 228}));
     EXPECT_PRED2(Near, png.NearestInColumn(wireX, wireY, Rgb{0, 0, 255}), (Rgb{0, 0, 255}));
+
+    // With the highlight off every stage of the pipeline is coloured, not
+    // only the instruction chosen.
+    dir.Write("off.conf", "highlightsingleinstruction: 0;\n");
+    const std::string pipelined = "picture p.def --layout pipelined --steps 3 ";
+    ASSERT_EQ(RunCli(dir, pipelined + "-o 'on%d.png'").status, 0);
+    ASSERT_EQ(RunCli(dir, pipelined + "-o 'off%d.png' --config off.conf").status, 0);
+    EXPECT_EQ(dir.Read("on0.png"), dir.Read("off0.png"));
+    EXPECT_NE(dir.Read("on3.png"), dir.Read("off3.png"));
 }
 
 TEST(CliPicture, UnwritableOutputAndMissingConfiguration) {
