@@ -1,4 +1,9 @@
+#include <sys/stat.h>
 #include <wx/grid.h>
+
+#include <filesystem>
+#include <utility>
+#include <vector>
 
 #include "app/Ids.h"
 #include "app/MyDatalist.h"
@@ -136,18 +141,20 @@ TEST_F(MainWindow, FormatChangesRewriteAllListsAndAreSaved) {
     EXPECT_NE(conf.find("hexadecimalformat: 0;"), std::string::npos);
 }
 
-TEST_F(MainWindow, LeftPanelTogglesAtTheStoredSash) {
-    WriteFile("tandrel.conf", "showleftpanel: 0; simulatorsashpos: 260;");
+TEST_F(MainWindow, SashesComeFromTheConfiguration) {
+    WriteFile("tandrel.conf", "simulatorsashpos: 260; editorsashpos: 310;");
     MyFrame& frame = Start();
+    EXPECT_EQ(frame.EditorSplitter()->GetSashPosition(), 310);
+    EXPECT_EQ(frame.SimulatorSplitter()->GetSashPosition(), 260);
+    // The left panel hides and comes back at the stored sash.
+    frame.ShowLeftPanel(true, true);
     EXPECT_FALSE(frame.SimulatorSplitter()->IsSplit());
+    EXPECT_NE(ReadFile("tandrel.conf").find("showleftpanel: 0;"), std::string::npos);
     frame.ShowLeftPanel(true, true);
     Settle();
     EXPECT_TRUE(frame.SimulatorSplitter()->IsSplit());
     EXPECT_EQ(frame.SimulatorSplitter()->GetSashPosition(), 260);
     EXPECT_NE(ReadFile("tandrel.conf").find("showleftpanel: 1;"), std::string::npos);
-    frame.ShowLeftPanel(true, true);
-    EXPECT_FALSE(frame.SimulatorSplitter()->IsSplit());
-    EXPECT_NE(ReadFile("tandrel.conf").find("showleftpanel: 0;"), std::string::npos);
 }
 
 TEST_F(MainWindow, LoadingAGoodFileFillsEditorGridAndMemory) {
@@ -160,18 +167,65 @@ TEST_F(MainWindow, LoadingAGoodFileFillsEditorGridAndMemory) {
     EXPECT_EQ(frame.GetSimulator().GetInstructionMemory()->Read(0), 0x20010009u);
 }
 
-TEST_F(MainWindow, AFileThatCannotBeOpenedLosesNothing) {
+// A load that fails names the file and the reason and keeps the program,
+// the data grid and the machine; a save that fails says so and leaves the
+// files as they were.
+TEST_F(MainWindow, FilesThatCannotBeOpenedOrWrittenLoseNothing) {
+    std::filesystem::create_directory(folder / "folder.def");
+    WriteFile("folder.def/inside.def", "NOP\nData:\n");
     MyFrame& frame = Start();
     Type(frame, kProgram);
     frame.DataGrid()->SetCellValue(5, 0, wxT("12"));
     frame.SyncInitialData(false);
+    for (int i = 0; i < 9; ++i) Command(frame, wxID_FORWARD, wxEVT_BUTTON);
     const wxString program = frame.ProgramText()->GetValue();
-    frame.LoadFrom(wxString((folder / "missing.def").wstring()));
-    EXPECT_EQ(frame.ProgramText()->GetValue(), program);
-    EXPECT_EQ(frame.DataGrid()->GetCellValue(5, 0), wxT("12"));
-    EXPECT_EQ(frame.GetSimulator().GetInstructionMemory()->Read(0), 0x20010005u);
-    EXPECT_TRUE(frame.MessagesText()->GetValue().Contains(wxT("missing.def")));
-    EXPECT_TRUE(frame.MessagesText()->GetValue().Contains(wxT("No such file")));
+    const std::uint64_t pc = frame.GetSimulator().PcValue();
+    const auto unchanged = [&](const char* name) {
+        EXPECT_EQ(frame.ProgramText()->GetValue(), program) << name;
+        EXPECT_EQ(frame.DataGrid()->GetCellValue(5, 0), wxT("12")) << name;
+        EXPECT_EQ(frame.GetSimulator().PcValue(), pc) << name;
+        EXPECT_EQ(frame.GetSimulator().GetInstructionMemory()->Read(0), 0x20010005u) << name;
+    };
+    for (const auto& [name, reason] : {std::pair{"missing.def", "No such file or directory"},
+                                       {"folder.def", "Is a directory"}}) {
+        const wxString path((folder / name).wstring());
+        frame.LoadFrom(path);
+        EXPECT_EQ(frame.MessagesText()->GetValue(),
+                  wxString::Format(wxT("Could not open \"%s\": %s\n"), path, reason));
+        unchanged(name);
+    }
+    std::vector<wxString> errors;
+    frame.reportError = [&](const wxString& message) { errors.push_back(message); };
+    frame.confirmReplace = [](const wxString&) { return true; };
+    frame.SaveTo(wxString((folder / "folder.def").wstring()));
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0], wxString::Format(wxT("Could not save \"%s\": Is a directory"),
+                                          wxString((folder / "folder.def").wstring())));
+    EXPECT_EQ(ReadFile("folder.def/inside.def"), "NOP\nData:\n");
+    unchanged("save");
+    // The run goes on from where it was.
+    for (int i = 0; i < 30; ++i) Command(frame, wxID_FORWARD, wxEVT_BUTTON);
+    EXPECT_EQ(Cell(frame.List(MyDatalist::kRegisters), 3), wxT("2"));
+    EXPECT_EQ(Cell(frame.List(MyDatalist::kData), 5), wxT("12"));
+}
+
+// "tandrel.conf" as it may be found: a pipe is not waited on, and junk around
+// good lines leaves the good lines in force.
+TEST_F(MainWindow, StartsWhateverTheConfigurationFileHolds) {
+    ::mkfifo((folder / "tandrel.conf").c_str(), 0644);
+    ASSERT_EQ(Start().Display().numberFormat, NumberFormat::Decimal);
+    EXPECT_TRUE(std::filesystem::is_fifo(folder / "tandrel.conf"));
+    frame->Destroy();
+    Settle();
+    frame = nullptr;
+    std::filesystem::remove(folder / "tandrel.conf");
+    WriteFile("tandrel.conf", std::string("\x01\xff junk;\nhexadecimalformat: 1; decimalformat: 0;\n") +
+                                  "editorsashpos: 99999999;\n" + std::string(1000, 'z') + ":9");
+    MyFrame& again = Start();
+    EXPECT_EQ(again.Display().numberFormat, NumberFormat::Hexadecimal);
+    Type(again, kProgram);
+    for (int i = 0; i < 7 * 5; ++i) Command(again, wxID_FORWARD, wxEVT_BUTTON);
+    EXPECT_EQ(Cell(again.List(MyDatalist::kRegisters), 3), wxT("2"));
 }
 
 TEST_F(MainWindow, SavingOverAFileAsksFirst) {

@@ -1,12 +1,10 @@
 // The options dialog: what it shows, its colour chooser, and what OK and
 // Cancel do to the configuration, its file, the display state and the window.
 #include <wx/bmpbuttn.h>
-#include <wx/sizer.h>
-#include <wx/statbox.h>
-#include <wx/stattext.h>
 
 #include <algorithm>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -67,71 +65,21 @@ void RunOptions(MyFrame& frame, const std::function<int(MyDialog&)>& answer) {
 
 using OptionsDialog = FrameTest;
 
-TEST_F(OptionsDialog, ShowsTheColourGridAndCheckBoxesFromTheConfiguration) {
+// Each swatch and check box stands for its own option and starts from the
+// configuration.
+TEST_F(OptionsDialog, ShowsTheColoursAndCheckBoxesOfTheConfiguration) {
     WriteFile("tandrel.conf", "stage2colour: 10, 20, 30, 255;\nshowpopups: 0;\n");
     MyFrame& frame = Start();
     MyDialog dialog(&frame, wxID_ANY, frame.GetIcons(), wxT("Options"));
-
-    // The colour box holds the 5 x 6 grid, filled row by row.
-    wxSizer* column = dialog.GetSizer();
-    ASSERT_EQ(column->GetItemCount(), 3u);
-    auto* colourBox = dynamic_cast<wxStaticBoxSizer*>(column->GetItem(size_t{0})->GetSizer());
-    ASSERT_NE(colourBox, nullptr);
-    EXPECT_EQ(colourBox->GetStaticBox()->GetLabel(), wxT("&Colours"));
-    auto* grid = dynamic_cast<wxFlexGridSizer*>(colourBox->GetItem(size_t{0})->GetSizer());
-    ASSERT_NE(grid, nullptr);
-    EXPECT_EQ(grid->GetRows(), 5);
-    EXPECT_EQ(grid->GetCols(), 6);
-    EXPECT_TRUE(grid->IsColGrowable(0));
-    EXPECT_FALSE(grid->IsColGrowable(1));
-    EXPECT_EQ(grid->GetFlexibleDirection(), wxHORIZONTAL);
-    // Each pair of cells: a label and the swatch whose id is the option.
-    const std::vector<std::pair<const wxChar*, int>> cells = {
-        {wxT("&Component:"), 1},
-        {wxT("&Inactive link:"), 11},
-        {wxT("&Stage 1:"), 3},
-        {wxT("&Pipeline register:"), 2},
-        {wxT("&Text:"), 8},
-        {wxT("&Stage 2:"), 4},
-        {wxT("&Component fade:"), 9},
-        {wxT("&Border:"), 10},
-        {wxT("&Stage 3:"), 5},
-        {wxT(""), 0},
-        {wxT("&Background:"), 12},
-        {wxT("&Stage 4:"), 6},
-        {wxT(""), 0},
-        {wxT(""), 0},
-        {wxT("&Stage 5:"), 7},
-    };
-    ASSERT_EQ(grid->GetItemCount(), 2 * cells.size());
-    for (size_t pair = 0; pair < cells.size(); ++pair) {
-        SCOPED_TRACE(pair);
-        auto* label = dynamic_cast<wxStaticText*>(grid->GetItem(2 * pair)->GetWindow());
-        ASSERT_NE(label, nullptr);
-        EXPECT_EQ(label->GetLabel(), cells[pair].first);
-        wxWindow* second = grid->GetItem(2 * pair + 1)->GetWindow();
-        if (cells[pair].second == 0) {
-            ASSERT_NE(dynamic_cast<wxStaticText*>(second), nullptr);
-            EXPECT_EQ(dynamic_cast<wxStaticText*>(second)->GetLabel(), wxT(""));
-        } else {
-            EXPECT_EQ(second, dialog.ColourButton(cells[pair].second));
-            EXPECT_EQ(second->GetId(), cells[pair].second);
-        }
-    }
-    // Working copies and swatches start from the configuration.
     for (int index : kColourOptions) {
         SCOPED_TRACE(index);
         const Colour stored = Config::Instance().GetColour(index);
+        EXPECT_EQ(dialog.ColourButton(index)->GetId(), index);
         EXPECT_EQ(dialog.GetColour(index), wxColour(stored.r, stored.g, stored.b, stored.a));
         EXPECT_EQ(SwatchColour(dialog, index), wxColour(stored.r, stored.g, stored.b));
     }
     EXPECT_EQ(dialog.GetColour(4), wxColour(10, 20, 30));
-
-    // The display options, in option order, set from the configuration.
-    auto* optionBox = dynamic_cast<wxStaticBoxSizer*>(column->GetItem(size_t{1})->GetSizer());
-    ASSERT_NE(optionBox, nullptr);
-    EXPECT_EQ(optionBox->GetStaticBox()->GetLabel(), wxT("&Display options"));
-    const std::vector<const wxChar*> labels = {
+    const wxChar* const labels[] = {
         wxT("Show left panel"),
         wxT("Split instructions into fields"),
         wxT("Show control lines"),
@@ -140,16 +88,10 @@ TEST_F(OptionsDialog, ShowsTheColourGridAndCheckBoxesFromTheConfiguration) {
         wxT("Highlight single instruction on pipelined layouts"),
         wxT("Show bold data lines at all times"),
     };
-    ASSERT_EQ(optionBox->GetItemCount(), labels.size());
-    for (size_t i = 0; i < labels.size(); ++i) {
-        SCOPED_TRACE(labels[i]);
-        EXPECT_EQ(optionBox->GetItem(i)->GetWindow(), dialog.CheckBox(kCheckOptions[i]));
+    for (size_t i = 0; i < std::size(labels); ++i) {
         EXPECT_EQ(dialog.CheckBox(kCheckOptions[i])->GetLabel(), labels[i]);
-        EXPECT_EQ(dialog.GetCheckBoxValue(kCheckOptions[i]), kCheckOptions[i] != 20);
+        EXPECT_EQ(dialog.GetCheckBoxValue(kCheckOptions[i]), kCheckOptions[i] != 20) << labels[i];
     }
-    // OK and Cancel close it.
-    EXPECT_NE(dialog.FindWindow(wxID_OK), nullptr);
-    EXPECT_NE(dialog.FindWindow(wxID_CANCEL), nullptr);
 }
 
 TEST_F(OptionsDialog, ColourChooserStartsFromTheWorkingColourAndOnlyOkChangesIt) {
@@ -273,32 +215,6 @@ TEST_F(OptionsDialog, CancelKeepsEveryValueButRewritesTheFile) {
     EXPECT_FALSE(frame.Display().Flag(option::kShowPopups));
     EXPECT_TRUE(frame.Display().Flag(option::kShowControlLines));
     EXPECT_FLOAT_EQ(frame.Colours().Get(option::kFadeColour).r, 9.0f / 255.0f);
-}
-
-TEST_F(OptionsDialog, ShowLeftPanelHidesThePanelAndBringsItBackAtTheStoredSash) {
-    WriteFile("tandrel.conf", "simulatorsashpos: 250;\n");
-    MyFrame& frame = Start();
-    ASSERT_TRUE(frame.SimulatorSplitter()->IsSplit());
-    {
-        MyDialog dialog(&frame, wxID_ANY, frame.GetIcons(), wxT("Options"));
-        dialog.CheckBox(option::kShowLeftPanel)->SetValue(false);
-        frame.ApplyOptions(dialog);
-    }
-    Settle();
-    EXPECT_FALSE(frame.SimulatorSplitter()->IsSplit());
-    EXPECT_FALSE(Config::Instance().GetFlag(option::kShowLeftPanel));
-    EXPECT_NE(ReadFile("tandrel.conf").find("showleftpanel: 0;\n"), std::string::npos);
-    {
-        MyDialog dialog(&frame, wxID_ANY, frame.GetIcons(), wxT("Options"));
-        EXPECT_FALSE(dialog.GetCheckBoxValue(option::kShowLeftPanel));
-        dialog.CheckBox(option::kShowLeftPanel)->SetValue(true);
-        frame.ApplyOptions(dialog);
-    }
-    Settle();
-    EXPECT_TRUE(frame.SimulatorSplitter()->IsSplit());
-    EXPECT_EQ(frame.SimulatorSplitter()->GetSashPosition(), 250);
-    EXPECT_TRUE(Config::Instance().GetFlag(option::kShowLeftPanel));
-    EXPECT_NE(ReadFile("tandrel.conf").find("showleftpanel: 1;\n"), std::string::npos);
 }
 
 }  // namespace

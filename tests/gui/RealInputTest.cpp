@@ -1,8 +1,6 @@
 // Input that travels the road a user's does: wxUIActionSimulator hands mouse
 // and key events to the X server (XTEST), which delivers them to the toolkit,
 // which turns them into button, mouse and accelerator events of the frame.
-#include <wx/button.h>
-#include <wx/notebook.h>
 #include <wx/uiaction.h>
 #include <wx/utils.h>
 
@@ -134,27 +132,6 @@ class Reference {
 
 using RealInput = FrameTest;
 
-TEST_F(RealInput, ClicksOnTheStepButtonStepOncePerClick) {
-    MyFrame& frame = Start();
-    TypeAndParse(frame, kProgram);
-    ASSERT_EQ(frame.GetSimulator().CurrentLayout(), Layout::Simple);
-    auto* step = wxDynamicCast(frame.FindWindow(wxID_FORWARD), wxButton);
-    ASSERT_NE(step, nullptr);
-    ASSERT_EQ(step->GetLabel(), wxT("&Step"));
-    ASSERT_TRUE(GiveFocus(frame, step));
-
-    MyDatalist* registers = frame.List(MyDatalist::kRegisters);
-    Reference reference(kProgram);
-    reference.ClickAndFollow(frame, ScreenCentre(step), kSimpleStepsPerInstruction - 1);
-    if (HasFatalFailure()) return;
-    EXPECT_EQ(Cell(registers, 1), wxT("0"));  // not written back yet
-    reference.ClickAndFollow(frame, ScreenCentre(step), 1);
-    if (HasFatalFailure()) return;
-    // The list, not only the machine, shows the written register.
-    EXPECT_TRUE(WaitFor([&] { return Cell(registers, 1) == wxT("26"); }))
-        << "register 1 shows " << Cell(registers, 1);
-}
-
 TEST_F(RealInput, ClicksOnTheCanvasStepOncePerClick) {
     MyFrame& frame = Start();
     TypeAndParse(frame, kProgram);
@@ -217,32 +194,6 @@ TEST_F(RealInput, CtrlHOnTheSimulatorTabShowsHexadecimal) {
     EXPECT_NE(ReadFile("tandrel.conf").find("hexadecimalformat: 1;"), std::string::npos);
     // The key changed the format only: the focused Step button did not fire.
     EXPECT_EQ(MachineState(frame.GetSimulator()), machine);
-}
-
-TEST_F(RealInput, CtrlBOnTheEditorTabShowsBinary) {
-    MyFrame& frame = Start();
-    RunFirstInstruction(frame);
-    const wxString program = frame.ProgramText()->GetValue();
-
-    // The main notebook is the program text's ancestor just below the frame.
-    wxWindow* window = frame.ProgramText();
-    while (window->GetParent() != &frame) window = window->GetParent();
-    auto* tabs = wxDynamicCast(window, wxNotebook);
-    ASSERT_NE(tabs, nullptr);
-    tabs->SetSelection(1);
-    ASSERT_EQ(wxStripMenuCodes(tabs->GetPageText(1)), wxT("Editor"));
-    ASSERT_TRUE(GiveFocus(frame, frame.ProgramText()));
-
-    wxUIActionSimulator input;
-    ASSERT_TRUE(input.Char('B', wxMOD_CONTROL));
-    ASSERT_TRUE(WaitFor([&] { return frame.Display().numberFormat == NumberFormat::Binary; }))
-        << "Ctrl+B did not reach the frame";
-    EXPECT_EQ(Cell(frame.List(MyDatalist::kRegisters), 1), wxT("11010"));
-    EXPECT_TRUE(Cell(frame.List(MyDatalist::kInstructions), 0).Contains(wxT("11010")))
-        << Cell(frame.List(MyDatalist::kInstructions), 0);
-    EXPECT_NE(ReadFile("tandrel.conf").find("binaryformat: 1;"), std::string::npos);
-    // The accelerator took the key; the editor's text is as it was.
-    EXPECT_EQ(frame.ProgramText()->GetValue(), program);
 }
 
 }  // namespace
