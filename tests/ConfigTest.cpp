@@ -125,23 +125,13 @@ TEST_F(ConfigFile, LayoutAndFormatAlwaysHaveOneChoice) {
     EXPECT_FALSE(two.GetFlag(option::kDecimalFormat));
 }
 
-TEST_F(ConfigFile, SaveWritesTwentySevenLinesInOrderThatReadBackTheSame) {
+TEST_F(ConfigFile, SavedValuesReadBackTheSame) {
     Config config(path);
     config.SetColour(option::kBackgroundColour, Colour::Rgba(10, 20, 30, 40));
     config.SetFlag(option::kShowForwardingLayout, true);
     config.SetInteger(option::kSimulatorSashPos, -5);
     config.GetFlag(option::kStage2Colour);  // a stray entry of the wrong kind
     ASSERT_TRUE(config.Save());
-
-    std::istringstream lines(Written());
-    std::string line;
-    int index = 0;
-    while (std::getline(lines, line)) {
-        ++index;
-        EXPECT_EQ(line.rfind(Config::KeyName(index) + ": ", 0), 0u) << line;
-        EXPECT_EQ(line.back(), ';');
-    }
-    EXPECT_EQ(index, option::kLast);
     EXPECT_NE(Written().find("backgroundcolour: 10, 20, 30, 40;\n"), std::string::npos);
     EXPECT_NE(Written().find("simulatorsashpos: 4294967291;\n"), std::string::npos);
 

@@ -13,7 +13,6 @@
 #include <array>
 #include <cstdint>
 #include <cstdlib>
-#include <iostream>
 #include <iterator>
 #include <map>
 #include <random>
@@ -63,10 +62,6 @@ std::string Show(const std::vector<std::uint64_t>& values) {
     return text;
 }
 
-struct Tally {
-    std::uint64_t programs = 0, dropped = 0, instructions = 0, taken = 0, backward = 0;
-};
-
 // Runs the program on the reference; false when it did not finish.
 bool RunReference(const Program& program, History& history, std::uint64_t& count,
                   std::uint64_t& taken, std::vector<std::uint64_t>& pcs) {
@@ -112,12 +107,12 @@ void RunLayout(Layout layout) {
     const std::uint64_t programs = EnvOr("TANDREL_DIFF_PROGRAMS", kDefaultPrograms);
     const Rules rules = RulesFor(layout);
     Simulator sim;
-    Tally tally;
+    std::uint64_t compared = 0, dropped = 0;
     History expected, seen;
     std::vector<std::uint64_t> pcs;
     std::uint64_t seed = base;
-    for (; tally.programs < programs; ++seed) {
-        ASSERT_LT(tally.dropped, programs + 100) << "the generator makes only endless programs";
+    for (; compared < programs; ++seed) {
+        ASSERT_LT(dropped, programs + 100) << "the generator makes only endless programs";
         const Program program = Generator(seed, rules).Make();
         const std::string text = program.Text();
         SCOPED_TRACE("seed " + std::to_string(seed) + " on " + LayoutName(layout) + ", program:\n" +
@@ -126,13 +121,10 @@ void RunLayout(Layout layout) {
         expected = History{};
         std::uint64_t count = 0, taken = 0;
         if (!RunReference(program, expected, count, taken, pcs)) {
-            ++tally.dropped;
+            ++dropped;
             continue;
         }
-        ++tally.programs;
-        tally.instructions += count;
-        tally.taken += taken;
-        for (const Instruction& in : program.code) tally.backward += in.op == Op::Beq && in.imm < 0;
+        ++compared;
 
         ASSERT_TRUE(LoadProgram(sim, layout, std::wstring(text.begin(), text.end()), program.data));
         for (std::size_t k = 0; k < program.code.size(); ++k)
@@ -176,16 +168,8 @@ void RunLayout(Layout layout) {
                 << "data " << address;
         }
     }
-    std::cout << LayoutName(layout) << ": " << tally.programs << " programs (" << tally.dropped
-              << " dropped as endless), " << tally.instructions << " instructions, " << tally.taken
-              << " taken branches, " << tally.backward << " backward branches; seeds " << base
-              << " to " << seed - 1 << "\n";
-    // The generator must keep producing what the comparison relies on.
-    if (programs >= 100) {
-        EXPECT_LT(tally.dropped, programs / 3);
-        EXPECT_GT(tally.taken, tally.programs / 2);
-        EXPECT_GT(tally.backward, tally.programs / 10);
-    }
+    // The generator must keep making programs that end.
+    if (programs >= 100) EXPECT_LT(dropped, programs / 3);
 }
 
 TEST(DifferentialTest, SimpleMatchesTheReferenceOnAnyProgram) {

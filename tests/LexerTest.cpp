@@ -84,18 +84,6 @@ TEST(LexerTest, CutsTextIntoTokens) {
     }
 }
 
-TEST(LexerTest, OnlyNumbersWriteTheValueAndEndRepeats) {
-    Lexer lexer;
-    lexer.SetText(L"5,");
-    lexer.Advance();
-    std::int32_t value = 0;
-    EXPECT_EQ(lexer.NextToken(value), TokenKind::Number);
-    EXPECT_EQ(lexer.NextToken(value), TokenKind::Comma);
-    EXPECT_EQ(value, 5);
-    EXPECT_EQ(lexer.NextToken(value), TokenKind::EndOfText);
-    EXPECT_EQ(lexer.NextToken(value), TokenKind::EndOfText);
-}
-
 // The last line after each EndOfLine, and after EndOfText.
 std::vector<std::wstring> LastLines(const std::wstring& text) {
     Lexer lexer;

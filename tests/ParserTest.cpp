@@ -135,12 +135,6 @@ TEST(ParserTest, MessagesAreTheFixedTexts) {
     }
 }
 
-TEST(ParserTest, FaultyLineKeepsItsKind) {
-    Parsed p(L"lw $1, 0($0\nbad\nDATA:");
-    EXPECT_EQ(p.parser.GetInstructionKind(0), InstructionKind::LW);
-    EXPECT_EQ(p.parser.GetInstructionKind(4), InstructionKind::None);
-}
-
 TEST(ParserTest, DataKeywordIsRequired) {
     const struct {
         std::wstring text;
@@ -231,19 +225,6 @@ TEST(ParserTest, FullProgramAsTheEditorHandsItOver) {
     EXPECT_FALSE(p.parser.Parse(L""));
     EXPECT_EQ(p.Errors(), std::vector<ParseError>{ParseError::DataLabelRequired});
     EXPECT_EQ(p.Line(0).text, L"");
-}
-
-TEST(ParserTest, SetAndFormatData) {
-    Parsed p(L"DATA: -1");
-    std::wstring text;
-    p.parser.FormatData(0, text);
-    EXPECT_EQ(text, L"4294967295, ");
-    p.parser.SetData(7, 0x1'0000'0005u);
-    EXPECT_EQ(p.parser.GetData(7), 0x1'0000'0005u);
-    p.parser.FormatData(7, text);
-    EXPECT_EQ(text, L"5, ");
-    p.parser.FormatData(8, text);
-    EXPECT_EQ(text, L"0, ");
 }
 
 TEST(ParserTest, SurvivesHostileText) {

@@ -8,7 +8,6 @@
 #include <wx/html/helpwnd.h>
 #include <wx/html/htmlwin.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -154,24 +153,6 @@ TEST_F(HelpBook, ContentsOpenTheHelpWindowAtTheFirstPage) {
     EXPECT_EQ(window->GetParent(), &frame);
     EXPECT_EQ(window->GetHelpWindow()->GetHtmlWindow()->GetOpenedPageTitle(),
               wxT("Getting started"));
-}
-
-// Eight icons, a light and a dark one of each size; the frame keeps the
-// later, dark one of each pair.
-TEST_F(HelpBook, TheFrameKeepsTheDarkIconOfEachSize) {
-    MyFrame& frame = Start();
-    const std::vector<wxIcon> icons = WindowIcons();
-    ASSERT_EQ(icons.size(), 8u);
-    EXPECT_EQ(frame.GetIcons().GetIconCount(), 4u);
-    for (std::size_t pair = 0; pair < 4; ++pair) {
-        const wxIcon& dark = icons[2 * pair + 1];
-        const wxIcon kept = frame.GetIcons().GetIcon(dark.GetSize(), wxIconBundle::FALLBACK_NONE);
-        ASSERT_TRUE(kept.IsOk());
-        const wxImage a = wxBitmap(kept).ConvertToImage(), b = wxBitmap(dark).ConvertToImage();
-        EXPECT_TRUE(std::equal(a.GetData(), a.GetData() + 3 * a.GetWidth() * a.GetHeight(),
-                               b.GetData()))
-            << dark.GetWidth();
-    }
 }
 
 }  // namespace

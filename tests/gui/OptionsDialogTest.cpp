@@ -170,27 +170,6 @@ TEST_F(OptionsDialog, OkAppliesEveryChoiceToConfigurationDisplayDrawingAndLists)
     for (int index : {16, 25}) EXPECT_TRUE(config.GetFlag(index)) << index;
 }
 
-TEST_F(OptionsDialog, OkThroughTheMenuSavesTheConfigurationFile) {
-    MyFrame& frame = Start();
-    RunOptions(frame, [](MyDialog& dialog) {
-        dialog.CheckBox(option::kShowPopups)->SetValue(false);
-        dialog.CheckBox(option::kShowBoldDataLines)->SetValue(false);
-        dialog.chooseColour = [](wxWindow*, wxColourData& data) {
-            data.SetColour(wxColour(1, 2, 3));
-            return true;
-        };
-        ClickSwatch(dialog, option::kBorderColour);
-        return wxID_OK;
-    });
-    const std::string conf = ReadFile("tandrel.conf");
-    EXPECT_EQ(Lines(conf), "27");
-    EXPECT_NE(conf.find("bordercolour: 1, 2, 3, 255;\n"), std::string::npos) << conf;
-    EXPECT_NE(conf.find("showpopups: 0;\n"), std::string::npos) << conf;
-    EXPECT_NE(conf.find("showbolddatalines: 0;\n"), std::string::npos) << conf;
-    EXPECT_NE(conf.find("showcontrollines: 1;\n"), std::string::npos) << conf;
-    EXPECT_FALSE(frame.Display().Flag(option::kShowPopups));
-}
-
 TEST_F(OptionsDialog, CancelKeepsEveryValueButRewritesTheFile) {
     WriteFile("tandrel.conf", "showpopups: 0;\nfadecolour: 9, 8, 7, 255;\n");
     MyFrame& frame = Start();

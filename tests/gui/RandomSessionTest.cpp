@@ -115,35 +115,23 @@ class Session {
     }
 
     wxString Immediate() {
-        switch (Pick(4)) {
-            case 0:
-                return wxString::Format(wxT("%d"), Pick(64) - 32);
-            case 1:
-                return wxString::Format(wxT("%d"), Pick(65536) - 32768);
-            case 2:
-                return wxString::Format(wxT("%d"), Pick(8));
-            default:
-                return wxString::Format(wxT("%lld"), static_cast<long long>(random()));
-        }
+        return Chance(75) ? wxString::Format(wxT("%d"), Pick(65536) - 32768)
+                          : wxString::Format(wxT("%lld"), static_cast<long long>(random()));
     }
 
     wxString ValidLine() {
-        static const wxChar* const kRegisterOps[] = {wxT("add"), wxT("sub"), wxT("and"), wxT("or"),
-                                                     wxT("slt")};
-        switch (Pick(6)) {
+        static const wxChar* const kRegisterOps[] = {wxT("add "), wxT("sub "), wxT("and "),
+                                                     wxT("or "), wxT("slt ")};
+        const wxString a = Register() + wxT(", "), b = Register(), immediate = Immediate();
+        switch (Pick(5)) {
             case 0:
-                return wxString(kRegisterOps[Pick(5)]) + wxT(" ") + Register() + wxT(", ") +
-                       Register() + wxT(", ") + Register();
+                return kRegisterOps[Pick(5)] + a + b + wxT(", ") + Register();
             case 1:
-                return wxT("addi ") + Register() + wxT(", ") + Register() + wxT(", ") + Immediate();
+                return wxT("addi ") + a + b + wxT(", ") + immediate;
             case 2:
-                return wxT("lw ") + Register() + wxT(", ") + Immediate() + wxT("(") + Register() +
-                       wxT(")");
+                return (Chance(50) ? wxT("lw ") : wxT("sw ")) + a + immediate + wxT("(") + b + wxT(")");
             case 3:
-                return wxT("sw ") + Register() + wxT(", ") + Immediate() + wxT("(") + Register() +
-                       wxT(")");
-            case 4:
-                return wxT("beq ") + Register() + wxT(", ") + Register() + wxT(", ") + Immediate();
+                return wxT("beq ") + a + b + wxT(", ") + immediate;
             default:
                 return Chance(50) ? wxT("nop") : wxT("NOP");
         }
@@ -177,24 +165,11 @@ class Session {
     }
 
     wxString RandomCell() {
-        switch (Pick(8)) {
-            case 0:
-                return wxString::Format(wxT("%d"), Pick(1000));
-            case 1:
-                return wxString::Format(wxT("%d"), -Pick(1000));
-            case 2:
-                return wxString::Format(wxT("%lld"), static_cast<long long>(random()));
-            case 3:
-                return wxT("2147483647");
-            case 4:
-                return wxT("-2147483648");
-            case 5:
-                return wxString();
-            case 6:
-                return wxString::Format(wxT(" %d "), Pick(50));
-            default:
-                return OddText();
-        }
+        static const wxChar* const kCells[] = {wxT("2147483647"), wxT("-2147483648"), wxT(""),
+                                               wxT(" 12 "), wxT("4294967296"), wxT("12abc")};
+        if (Chance(40)) return wxString::Format(wxT("%d"), Pick(2000) - 1000);
+        if (Chance(10)) return wxString::Format(wxT("%lld"), static_cast<long long>(random()));
+        return Chance(80) ? wxString(kCells[Pick(std::size(kCells))]) : OddText();
     }
 
     // --- actions -------------------------------------------------------
