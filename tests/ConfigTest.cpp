@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -134,6 +135,8 @@ TEST_F(ConfigFile, SavedValuesReadBackTheSame) {
     ASSERT_TRUE(config.Save());
     EXPECT_NE(Written().find("backgroundcolour: 10, 20, 30, 40;\n"), std::string::npos);
     EXPECT_NE(Written().find("simulatorsashpos: 4294967291;\n"), std::string::npos);
+    const std::string text = Written();
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), option::kLast);  // no stray line
 
     Config again(path);
     EXPECT_EQ(again.GetColour(option::kBackgroundColour), Colour::Rgba(10, 20, 30, 40));

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "model/Combinational.h"
+#include "model/State.h"
 #include "sim/HitBox.h"
 #include "sim/Simulator.h"
 
@@ -236,6 +237,23 @@ TEST(Brightness, ResetWhenAnElementIsSwitchedOff) {
     EXPECT_FLOAT_EQ(e.brightness, 0.7f);
     e.SetActive(false);
     EXPECT_FLOAT_EQ(e.brightness, 1.0f);
+}
+
+// The register file is ready only when RegWrite, both read numbers and the
+// write number are (Write Data is not waited for); it is active, and reads,
+// as soon as the two read numbers are.
+TEST(Elements, TheRegisterFileWaitsForItsControlAndNumbers) {
+    const int waited[] = {Registers::kRegWrite, Registers::kReadReg1, Registers::kReadReg2,
+                          Registers::kWriteReg};
+    for (int mask = 0; mask < 16; ++mask) {
+        Registers regs(L"Registers", Box{0, 0, 1, 1}, 0);
+        for (int i = 0; i < 4; ++i) regs.SetPortReady(waited[i], (mask >> i & 1) != 0);
+        EXPECT_EQ(regs.InputsReady(), mask == 15) << mask;
+    }
+    // A junction with nothing feeding it (or only itself) has no value.
+    Node node(L"node", 0, 0);
+    EXPECT_EQ(node.NodeValue(), 0u);
+    EXPECT_FALSE(node.IsActive());
 }
 
 }  // namespace

@@ -144,6 +144,8 @@ TEST_F(MainWindow, FormatChangesRewriteAllListsAndAreSaved) {
 TEST_F(MainWindow, SashesComeFromTheConfiguration) {
     WriteFile("tandrel.conf", "simulatorsashpos: 260; editorsashpos: 310;");
     MyFrame& frame = Start();
+    // The editor's splitter fills its page, the sash where it was left.
+    EXPECT_GT(frame.EditorSplitter()->GetSize().GetWidth(), 1000);
     EXPECT_EQ(frame.EditorSplitter()->GetSashPosition(), 310);
     EXPECT_EQ(frame.SimulatorSplitter()->GetSashPosition(), 260);
     // The left panel hides and comes back at the stored sash.
