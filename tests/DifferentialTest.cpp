@@ -169,7 +169,9 @@ void RunLayout(Layout layout) {
         }
     }
     // The generator must keep making programs that end.
-    if (programs >= 100) EXPECT_LT(dropped, programs / 3);
+    if (programs >= 100) {
+        EXPECT_LT(dropped, programs / 3);
+    }
 }
 
 TEST(DifferentialTest, SimpleMatchesTheReferenceOnAnyProgram) {
