@@ -120,7 +120,7 @@ DrawContext ContextOf(const Simulator& sim, const DisplayOptions& options) {
     DrawContext context;
     context.options = options;
     context.isSimple = sim.CurrentLayout() == Layout::Simple;
-    context.highlightStage = sim.highlightStage;
+    context.highlightStage = sim.FollowedStage();
     context.colourRotation = sim.colourRotation;
     context.stageInstruction = sim.stageInstruction;
     return context;

@@ -55,6 +55,8 @@ void Simulator::SelectLayout(Layout newLayout) {
     stageInstruction[0] = parser->GetInstructionKind(address);
     fetchAddress[0] = address;
     fetchSlot = 0;
+    follow = FollowState{};
+    follow.automatic = Journey{address, 0};
 
     if (layout != Layout::Simple) {
         for (auto& element : datapath.elements) {
@@ -82,15 +84,20 @@ void Simulator::FinishStep() {
     stageInstruction[0] = parser->GetInstructionKind(address);
     fetchSlot = (fetchSlot + 1) % kStages;
     fetchAddress[fetchSlot] = address;
-    if (layout != Layout::Simple) AdvanceColours();
+    if (layout != Layout::Simple) {
+        AdvanceColours();
+        AdvanceFollow(address);
+    }
 }
 
 void Simulator::AdvanceColours() {
     colourRotation = (colourRotation + 4) % kStages;
-    if (highlightStage != kNoHighlight) {
-        ++highlightStage;
-        if (highlightStage == kStages) highlightStage = kNoHighlight;
-    }
+}
+
+void Simulator::AdvanceFollow(std::uint64_t fetched) {
+    if (follow.chosen.stage != kNoHighlight && ++follow.chosen.stage == kStages)
+        follow.chosen = Journey{};
+    if (++follow.automatic.stage == kStages) follow.automatic = Journey{fetched, 0};
 }
 
 bool Simulator::LoadFile(const std::wstring& fileName) {
@@ -252,11 +259,30 @@ int Simulator::InstructionRowColour(std::uint64_t address) const {
     return kWhiteRow;
 }
 
-void Simulator::HighlightInstruction(std::uint64_t address, bool on) {
-    highlightStage = kNoHighlight;
-    if (!on) return;
-    for (int slot = 0; slot < kStages; ++slot)
-        if (fetchAddress[slot] == address) highlightStage = (10 - colourRotation - slot) % kStages;
+bool Simulator::ChooseInstruction(std::uint64_t address) {
+    if (layout == Layout::Simple) return false;
+    if (FollowingChosen() && follow.chosen.address == address) {
+        follow.chosen = Journey{};
+        return true;
+    }
+    // A fetch's age in cycles is its stage; an address fetched twice in five
+    // cycles (a loop) is followed from its newer fetch.
+    for (int stage = 0; stage < kStages; ++stage) {
+        if (fetchAddress[(fetchSlot - stage + kStages) % kStages] == address) {
+            follow.chosen = Journey{address, stage};
+            return true;
+        }
+    }
+    return false;
+}
+
+int Simulator::FollowedStage() const {
+    return FollowingChosen() ? follow.chosen.stage : follow.automatic.stage;
+}
+
+std::uint64_t Simulator::FollowedAddress() const {
+    if (layout == Layout::Simple) return PcValue();
+    return FollowingChosen() ? follow.chosen.address : follow.automatic.address;
 }
 
 std::wstring Simulator::InstructionFields(std::uint64_t address, NumberFormat format) {

@@ -92,7 +92,18 @@ class Simulator {
     // Stage-colour index (0 for stage1colour ... 4 for stage5colour) of an
     // instruction-list row, or kWhiteRow.
     int InstructionRowColour(std::uint64_t address) const;
-    void HighlightInstruction(std::uint64_t address, bool on);
+
+    // The pipelined drawing follows one instruction on its way from IF to
+    // WB. Choosing an instruction in flight follows it; choosing the one
+    // already chosen goes back to following automatically. False when the
+    // address is in no stage (or the layout is Simple), with nothing changed.
+    bool ChooseInstruction(std::uint64_t address);
+    // The stage of the followed instruction, or kNoHighlight.
+    int FollowedStage() const;
+    // The address of the followed instruction; on the single-cycle
+    // datapath, the one at the PC.
+    std::uint64_t FollowedAddress() const;
+    bool FollowingChosen() const { return follow.chosen.stage != kNoHighlight; }
     // The fields of the word at an address, chosen by its instruction kind.
     std::wstring InstructionFields(std::uint64_t address, NumberFormat format);
 
@@ -131,14 +142,27 @@ class Simulator {
     // Turns an element's stage into a stage colour, so each instruction keeps
     // one colour from fetch to write-back.
     int colourRotation = 0;
-    // Stage of the instruction chosen in the instruction list, or kNoHighlight.
-    int highlightStage = 0;
+    // One instruction's journey through the pipeline.
+    struct Journey {
+        std::uint64_t address = 0;
+        int stage = kNoHighlight;  // kNoHighlight once it has left WB
+    };
+    // Which instruction the drawing follows. Without a choice it is the one
+    // at the PC after a reset and then, each time the followed one leaves
+    // the pipeline, the one fetched in that cycle, so there is always one
+    // whole journey to watch. A plain value, copied with the machine state.
+    struct FollowState {
+        Journey automatic{0, 0};
+        Journey chosen;  // picked in the instruction list; kNoHighlight when none
+    };
+    FollowState follow;
 
   private:
     void RunPass();
     // The bookkeeping after the passes of a step: stages, fetch ring, colours.
     void FinishStep();
     void AdvanceColours();
+    void AdvanceFollow(std::uint64_t fetched);
 
     BuiltLayout datapath;
     Layout layout = Layout::Simple;

@@ -99,22 +99,39 @@ TEST(PipelinedStepping, AnInstructionKeepsItsColourFromFetchToWriteBack) {
     }
 }
 
-TEST(PipelinedStepping, HighlightFollowsTheChosenInstructionUntilItLeaves) {
-    auto sim = Loaded(Layout::Pipelined, L"nop\nnop\nnop\nnop\nnop\nnop\nnop\n");
+TEST(PipelinedStepping, TheDrawingFollowsOneWholeJourneyAfterAnotherOrTheChosenOne) {
+    std::wstring nops;
+    for (int i = 0; i < 12; ++i) nops += L"nop\n";
+    auto sim = Loaded(Layout::Pipelined, nops);
+    // Without branches the fetch of step n is at 4n. Unchosen: 0 from IF to
+    // WB, then the one fetched as it leaves.
+    const int automatic[][2] = {{0, 0}, {0, 1}, {0, 2}, {0, 3}, {0, 4}, {20, 0}, {20, 1}};
+    for (const auto& [address, stage] : automatic) {
+        EXPECT_EQ(sim->FollowedAddress(), static_cast<std::uint64_t>(address));
+        EXPECT_EQ(sim->FollowedStage(), stage) << "address " << address;
+        sim->Step();
+    }
+    // Step 7: 28 in IF ... 12 in WB. A choice is followed until it leaves.
+    EXPECT_FALSE(sim->ChooseInstruction(400));  // not in flight
+    ASSERT_TRUE(sim->ChooseInstruction(16));
+    EXPECT_EQ(sim->FollowedStage(), 3);
     sim->Step();
+    EXPECT_EQ(sim->FollowedStage(), 4);
     sim->Step();
-    sim->HighlightInstruction(0, true);
-    EXPECT_EQ(sim->highlightStage, 2);
-    sim->HighlightInstruction(400, true);  // never fetched
-    EXPECT_EQ(sim->highlightStage, Simulator::kNoHighlight);
-    sim->HighlightInstruction(0, true);
-    sim->Step();
-    sim->Step();
-    EXPECT_EQ(sim->highlightStage, 4);
-    sim->Step();
-    EXPECT_EQ(sim->highlightStage, Simulator::kNoHighlight);
-    sim->HighlightInstruction(8, false);
-    EXPECT_EQ(sim->highlightStage, Simulator::kNoHighlight);
+    EXPECT_FALSE(sim->FollowingChosen());
+    EXPECT_EQ(sim->FollowedAddress(), 20u);  // it has gone: automatic again
+    EXPECT_EQ(sim->FollowedStage(), 4);
+    // Choosing the chosen one again goes back to following automatically.
+    ASSERT_TRUE(sim->ChooseInstruction(32));
+    EXPECT_EQ(sim->FollowedAddress(), 32u);
+    EXPECT_TRUE(sim->ChooseInstruction(32));
+    EXPECT_EQ(sim->FollowedAddress(), 20u);
+    // A reset follows the instruction at the PC.
+    ASSERT_TRUE(sim->ChooseInstruction(32));
+    sim->Reset();
+    EXPECT_EQ(sim->FollowedAddress(), 0u);
+    EXPECT_EQ(sim->FollowedStage(), 0);
+    EXPECT_FALSE(sim->FollowingChosen());
 }
 
 TEST(PipelinedStepping, TakenBranchSquashesTheFetchedInstructionInThatPass) {
