@@ -97,7 +97,18 @@ void Simulator::AdvanceColours() {
 void Simulator::AdvanceFollow(std::uint64_t fetched) {
     if (follow.chosen.stage != kNoHighlight && ++follow.chosen.stage == kStages)
         follow.chosen = Journey{};
-    if (++follow.automatic.stage == kStages) follow.automatic = Journey{fetched, 0};
+    if (++follow.automatic.stage < kStages) return;
+    // Next, the instruction fetched in this cycle; past the end of the
+    // program, where nothing is fetched, the youngest one still in flight,
+    // so the drawing does not go dark while the last ones finish.
+    follow.automatic = Journey{fetched, 0};
+    for (int stage = 0; stage < kStages; ++stage) {
+        if (stageInstruction[stage] != InstructionKind::None) {
+            follow.automatic =
+                Journey{fetchAddress[(fetchSlot - stage + kStages) % kStages], stage};
+            return;
+        }
+    }
 }
 
 bool Simulator::LoadFile(const std::wstring& fileName) {

@@ -149,8 +149,9 @@ class Simulator {
     };
     // Which instruction the drawing follows. Without a choice it is the one
     // at the PC after a reset and then, each time the followed one leaves
-    // the pipeline, the one fetched in that cycle, so there is always one
-    // whole journey to watch. A plain value, copied with the machine state.
+    // the pipeline, the one fetched in that cycle (past the program's end,
+    // the youngest one in flight), so there is always one whole journey to
+    // watch. A plain value, copied with the machine state.
     struct FollowState {
         Journey automatic{0, 0};
         Journey chosen;  // picked in the instruction list; kNoHighlight when none

@@ -126,6 +126,11 @@ TEST(PipelinedStepping, TheDrawingFollowsOneWholeJourneyAfterAnotherOrTheChosenO
     EXPECT_EQ(sim->FollowedAddress(), 32u);
     EXPECT_TRUE(sim->ChooseInstruction(32));
     EXPECT_EQ(sim->FollowedAddress(), 20u);
+    // Past the program's end: the youngest instruction still in flight.
+    auto tail = Loaded(Layout::Pipelined, L"nop\nnop\nnop\n");
+    for (int i = 0; i < 5; ++i) tail->Step();
+    EXPECT_EQ(tail->FollowedAddress(), 8u);
+    EXPECT_EQ(tail->FollowedStage(), 3);
     // A reset follows the instruction at the PC.
     ASSERT_TRUE(sim->ChooseInstruction(32));
     sim->Reset();
