@@ -65,6 +65,11 @@ void MyFrame::BuildEditorTab(wxNotebook* notebook) {
     buttons->Add(new wxButton(textPanel, ID_PARSE_BUTTON, wxT("&Parse")), 1, wxEXPAND | wxALL, 0);
     programText = new wxTextCtrl(textPanel, wxID_ANY, wxEmptyString, wxDefaultPosition,
                                  wxDefaultSize, wxTE_MULTILINE | wxTE_RICH2);
+    // Every keystroke may change what the simulator tab says about the program.
+    programText->Bind(wxEVT_TEXT, [this](wxCommandEvent& event) {
+        event.Skip();
+        ShowProgramState();
+    });
     messagesText = new wxTextCtrl(textPanel, wxID_ANY, wxEmptyString, wxDefaultPosition,
                                   wxDefaultSize, wxTE_MULTILINE | wxTE_RICH2);
     auto* textSizer = new wxBoxSizer(wxVERTICAL);
@@ -174,15 +179,22 @@ void MyFrame::Parse() {
     HighlightErrors();
     ShowParseMessages();
     UpdatePanes();
+    parsed = true;
+    parsedText = programText->GetValue();
+    loadProblem.clear();
+    ShowProgramState();
 }
 
 void MyFrame::LoadFrom(const wxString& path) {
     // A file that cannot be opened leaves the user's program, data and
     // machine as they were; the messages say what went wrong.
     if (!simulator->LoadFile(path.ToStdWstring())) {
+        const wxString problem =
+            wxString::Format(wxT("Could not open \"%s\": %s"), path, OpenProblem(path));
         messagesText->Clear();
-        messagesText->AppendText(
-            wxString::Format(wxT("Could not open \"%s\": %s\n"), path, OpenProblem(path)));
+        messagesText->AppendText(problem + wxT("\n"));
+        loadProblem = problem;
+        ShowProgramState();
         return;
     }
     simulator->ParseProgram(std::wstring());
@@ -200,20 +212,76 @@ void MyFrame::LoadFrom(const wxString& path) {
     for (const ParseWarning& warning : parser.Warnings())
         if (static_cast<std::size_t>(warning.line) > parser.ShownLines().size())
             dataWarnings += MessageLine(warning.line, warning.text) + L"\n";
+    currentFile = path;
     Parse();
     if (!dataWarnings.empty())
         messagesText->AppendText(wxT("\n\nIn the data part of the file:\n") + dataWarnings);
+    savedSnapshot = EditorSnapshot();
 }
 
-void MyFrame::SaveTo(const wxString& chosen) {
+bool MyFrame::SaveTo(const wxString& chosen, bool replacing) {
     wxString path = chosen;
     if (!path.EndsWith(wxT(".def"))) path += wxT(".def");
-    if (OpenProblem(path).empty() && !confirmReplace(wxFileName(chosen).GetFullName())) return;
+    if (!replacing && OpenProblem(path).empty() &&
+        !confirmReplace(wxFileName(chosen).GetFullName()))
+        return false;
     // A save that fails is said so, and the file that was there stays.
     std::error_code why;
     if (!simulator->SaveProgram(path.ToStdWstring(), &why)) {
         reportError(wxString::Format(wxT("Could not save \"%s\": %s"), path,
                                      wxString::FromUTF8(why.message())));
+        return false;
+    }
+    currentFile = path;
+    savedSnapshot = EditorSnapshot();
+    ShowProgramState();
+    return true;
+}
+
+// The program text without the blank lines a parse leaves at its end, and
+// every data cell: what a save would write.
+wxString MyFrame::EditorSnapshot() const {
+    wxString snapshot = programText->GetValue();
+    snapshot.Trim(true);
+    for (int row = 0; row < kDataRows; ++row)
+        snapshot << wxT('\x1f') << dataGrid->GetCellValue(row, 0);
+    return snapshot;
+}
+
+bool MyFrame::HasUnsavedChanges() const {
+    return EditorSnapshot() != savedSnapshot;
+}
+
+bool MyFrame::ConfirmDiscard() {
+    if (!HasUnsavedChanges()) return true;
+    switch (askToSave()) {
+        case SaveAnswer::Discard:
+            return true;
+        case SaveAnswer::Cancel:
+            return false;
+        case SaveAnswer::Save:
+            break;
+    }
+    Parse();
+    if (!currentFile.empty()) return SaveTo(currentFile, true);
+    wxFileDialog dialog(this, wxT("Save Instruction File"), wxEmptyString, wxEmptyString,
+                        kDefinitionFiles, wxFD_SAVE);
+    if (dialog.ShowModal() != wxID_OK || dialog.GetPath().empty()) return false;
+    return SaveTo(dialog.GetPath());
+}
+
+SaveAnswer AskToSave(wxWindow* parent) {
+    wxMessageDialog question(parent,
+                             wxT("The program has changes that are not saved.\nSave them first?"),
+                             wxT("Tandrel"), wxYES_NO | wxCANCEL | wxICON_QUESTION);
+    question.SetYesNoCancelLabels(wxT("&Save"), wxT("&Discard"), wxT("&Cancel"));
+    switch (question.ShowModal()) {
+        case wxID_YES:
+            return SaveAnswer::Save;
+        case wxID_NO:
+            return SaveAnswer::Discard;
+        default:
+            return SaveAnswer::Cancel;
     }
 }
 
@@ -227,6 +295,7 @@ void MyFrame::OnParse(wxCommandEvent&) {
 }
 
 void MyFrame::OnLoad(wxCommandEvent&) {
+    if (!ConfirmDiscard()) return;
     // Where there are no programs yet, the dialog opens on the examples.
     wxFileDialog dialog(this, wxT("Load Instruction File"),
                         LoadFolder(wxStandardPaths::Get().GetExecutablePath()), wxEmptyString,

@@ -1,6 +1,7 @@
 // The help book, the About box and the window icons.
 #include "app/Help.h"
 
+#include <wx/dir.h>
 #include <wx/filefn.h>
 #include <wx/filename.h>
 #include <wx/filesys.h>
@@ -39,18 +40,40 @@ wxString FindHelpBook(const wxString& executablePath) {
     return here.GetFullPath();
 }
 
+namespace {
+
+// examples/ in the working directory, beside the program, or installed.
+wxString ExamplesFolder(const wxString& executablePath) {
+    const wxString programFolder = wxFileName(executablePath).GetPath();
+    if (programFolder.empty()) return wxString();
+    for (wxFileName candidate :
+         {wxFileName::DirName(wxFileName::GetCwd()), wxFileName::DirName(programFolder),
+          wxFileName::DirName(programFolder + wxT("/../share/tandrel"))}) {
+        candidate.AppendDir(wxT("examples"));
+        candidate.Normalize(wxPATH_NORM_DOTS | wxPATH_NORM_ABSOLUTE);
+        if (candidate.DirExists()) return candidate.GetPath();
+    }
+    return wxString();
+}
+
+}  // namespace
+
 wxString LoadFolder(const wxString& executablePath) {
     const wxString cwd = wxFileName::GetCwd();
     if (!wxFindFirstFile(wxFileName(cwd, wxT("*.def")).GetFullPath(), wxFILE).empty())
         return wxString();
-    const wxString programFolder = wxFileName(executablePath).GetPath();
-    for (wxFileName candidate : {wxFileName::DirName(cwd), wxFileName::DirName(programFolder),
-                                 wxFileName::DirName(programFolder + wxT("/../share/tandrel"))}) {
-        candidate.AppendDir(wxT("examples"));
-        candidate.Normalize(wxPATH_NORM_DOTS | wxPATH_NORM_ABSOLUTE);
-        if (!programFolder.empty() && candidate.DirExists()) return candidate.GetPath();
-    }
-    return wxString();
+    return ExamplesFolder(executablePath);
+}
+
+std::vector<wxString> ExampleFiles(const wxString& executablePath) {
+    std::vector<wxString> files;
+    const wxString folder = ExamplesFolder(executablePath);
+    if (folder.empty()) return files;
+    wxArrayString found;
+    wxDir::GetAllFiles(folder, &found, wxT("*.def"), wxDIR_FILES);
+    found.Sort();
+    for (const wxString& file : found) files.push_back(file);
+    return files;
 }
 
 std::vector<wxIcon> WindowIcons() {

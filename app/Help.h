@@ -24,6 +24,10 @@ wxString FindHelpBook(const wxString& executablePath);
 // ../share/tandrel/examples from it, as an installation lays them out.
 wxString LoadFolder(const wxString& executablePath);
 
+// The example programs (*.def, sorted by name) from the first of those
+// examples/ folders that exists; none when there is none.
+std::vector<wxString> ExampleFiles(const wxString& executablePath);
+
 // The eight window icons in the order the frame's bundle receives them:
 // 48 x 48 twice, then 32, 24 and 16 pixels, each size light then dark.
 std::vector<wxIcon> WindowIcons();

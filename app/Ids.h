@@ -22,6 +22,9 @@ enum : int {
     ID_DATA_GRID = 6025,
     ID_SIMULATOR_SPLITTER = 6026,
     ID_EDITOR_SPLITTER = 6027,
+    // File > Open Example, one id per example file.
+    ID_EXAMPLE_FIRST = 6100,
+    ID_EXAMPLE_LAST = 6199,
 };
 
 }  // namespace tandrel

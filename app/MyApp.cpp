@@ -26,6 +26,10 @@ class MyApp : public wxApp {
         frame->Show(true);
         SetTopWindow(frame);
         frame->FinishStartup();
+        // A definition file named on the command line (what a file manager
+        // passes on a double click) is loaded and parsed at once; GLUT has
+        // taken its own options out of the list.
+        if (count > 1) frame->LoadFrom(wxString(argumentPointers[1]));
         return true;
     }
 
@@ -53,9 +57,10 @@ int main(int argc, char** argv) {
             const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
             const wxString program = length > 0 ? wxString::FromUTF8(path) : wxString();
             std::printf(
-                "Usage: tandrel\n"
+                "Usage: tandrel [FILE.def]\n"
                 "Opens the Tandrel window: write or load a MIPS program, parse it and step\n"
                 "it through the single-cycle, pipelined or forwarding datapath.\n"
+                "A definition file given as FILE.def is loaded and parsed at once.\n"
                 "Settings are kept in tandrel.conf in the working directory.\n"
                 "Help book: %s\n"
                 "Examples: %s\n",

@@ -26,15 +26,6 @@ void MyDatalist::Rebuild(std::vector<wxString> values) {
     InsertColumn(1, wxT("Data"), wxLIST_FORMAT_LEFT, wxLIST_AUTOSIZE);
     SetValues(std::move(values));
     SetItemCount(count);
-    const long long marked = selectedAddress < 0 ? 0 : selectedAddress;
-    if (marked % step == 0 && marked / step < count) {
-        // Marking the row is not the user choosing it: the event this raises
-        // must not count as a selection.
-        marking = true;
-        SetItemState(static_cast<long>(marked / step), wxLIST_STATE_SELECTED,
-                     wxLIST_STATE_SELECTED);
-        marking = false;
-    }
 }
 
 void MyDatalist::SetValues(std::vector<wxString> values) {
@@ -49,9 +40,25 @@ void MyDatalist::SetRowColour(unsigned row, const wxColour& colour) {
     if (static_cast<long>(row) < GetItemCount()) RefreshItem(row);
 }
 
+void MyDatalist::SetMarkedRow(long row) {
+    if (row == markedRow) return;
+    const long previous = markedRow;
+    markedRow = row;
+    for (long changed : {previous, row}) {
+        if (changed < 0 || static_cast<unsigned long>(changed) >= count) continue;
+        wxFont font = GetFont();
+        if (changed == row) font.MakeBold();
+        rowAttributes[static_cast<size_t>(changed)].SetFont(font);
+        if (changed < GetItemCount()) RefreshItem(changed);
+    }
+}
+
 wxString MyDatalist::OnGetItemText(long item, long column) const {
     if (item < 0 || static_cast<unsigned long>(item) >= count) return wxString();
-    if (column == 0) return wxString::Format(wxT("%d"), static_cast<int>(item * step));
+    if (column == 0) {
+        const wxString address = wxString::Format(wxT("%d"), static_cast<int>(item * step));
+        return item == markedRow ? wxString(L"\u25B6 ") + address : address;
+    }
     return valueTexts[static_cast<size_t>(item)];
 }
 
@@ -66,9 +73,12 @@ void MyDatalist::OnColumnBeginDrag(wxListEvent& event) {
 }
 
 void MyDatalist::OnItemSelected(wxListEvent& event) {
-    if (marking) return;
-    selectedAddress = static_cast<long long>(step) * event.GetIndex();
-    event.Skip();  // the main window highlights the instruction
+    const long row = event.GetIndex();
+    selectedAddress = static_cast<long long>(step) * row;
+    // The toolkit's selection colour would hide the stage colour, and a row
+    // left selected could not be clicked again; the marker shows the choice.
+    CallAfter([this, row] { SetItemState(row, 0, wxLIST_STATE_SELECTED); });
+    event.Skip();  // the main window follows the instruction
 }
 
 }  // namespace tandrel

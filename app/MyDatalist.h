@@ -19,15 +19,18 @@ class MyDatalist : public wxListCtrl {
 
     unsigned Step() const { return step; }
     unsigned Count() const { return count; }
-    // The byte address (step x row) of the last row the user selected, or -1.
+    // The byte address (step x row) of the last row the user clicked, or -1.
     long long SelectedAddress() const { return selectedAddress; }
 
-    // Re-creates the columns and every row with the given value texts, and
-    // marks the row at the selected address (row 0 before any selection).
+    // Re-creates the columns and every row with the given value texts.
     void Rebuild(std::vector<wxString> values);
     // Replaces the value texts.
     void SetValues(std::vector<wxString> values);
     void SetRowColour(unsigned row, const wxColour& colour);
+    // Marks one row (the instruction the drawing follows) with an arrow and
+    // bold text, leaving its background colour visible; -1 marks none.
+    void SetMarkedRow(long row);
+    long MarkedRow() const { return markedRow; }
 
   private:
     wxString OnGetItemText(long item, long column) const override;
@@ -39,7 +42,7 @@ class MyDatalist : public wxListCtrl {
     unsigned count;
     wxString firstColumn;
     long long selectedAddress = -1;
-    bool marking = false;  // Rebuild is marking the selected row
+    long markedRow = -1;
     std::vector<wxString> valueTexts;
     mutable std::vector<wxItemAttr> rowAttributes;
 

@@ -1,9 +1,12 @@
 #include "app/MyFrame.h"
 
+#include <wx/filename.h>
 #include <wx/menu.h>
 #include <wx/msgdlg.h>
 #include <wx/sizer.h>
+#include <wx/stdpaths.h>
 
+#include "app/Help.h"
 #include "app/Ids.h"
 #include "app/MyDatalist.h"
 #include "config/Config.h"
@@ -30,6 +33,8 @@ wxBEGIN_EVENT_TABLE(MyFrame, wxFrame)
     EVT_BUTTON(ID_PARSE_BUTTON, MyFrame::OnParse)
     EVT_GRID_CMD_CELL_CHANGED(ID_DATA_GRID, MyFrame::OnGridCellChanged)
     EVT_LIST_ITEM_SELECTED(MyDatalist::kInstructions, MyFrame::OnInstructionSelected)
+    EVT_MENU_RANGE(ID_EXAMPLE_FIRST, ID_EXAMPLE_LAST, MyFrame::OnOpenExample)
+    EVT_CLOSE(MyFrame::OnClose)
 wxEND_EVENT_TABLE()
 
 namespace {
@@ -64,8 +69,18 @@ MyFrame::MyFrame(const wxString& title, const wxPoint& pos, const wxSize& size)
       confirmReplace([this](const wxString& name) { return AskToReplace(this, name); }),
       reportError([this](const wxString& message) {
           wxMessageBox(message, wxT("Error"), wxOK | wxICON_ERROR, this);
-      }) {
+      }),
+      askToSave([this] { return AskToSave(this); }) {
     SetMenuBar(BuildMenus());
+    // The menus have no help texts, so the status bar keeps its messages
+    // while a menu is open; the second field tells what the mouse does on
+    // the drawing.
+    CreateStatusBar(2);
+    SetStatusBarPane(-1);
+    const int fieldWidths[2] = {-3, -2};
+    SetStatusWidths(2, fieldWidths);
+    SetStatusText(
+        wxT("Left click on the drawing: one Step. Right click: show or hide the left panel."), 1);
     Config& config = Config::Instance();
     config.Save();  // a complete configuration file at every start
     colours.Refresh(config);
@@ -106,6 +121,16 @@ MyFrame::~MyFrame() {
 wxMenuBar* MyFrame::BuildMenus() {
     auto* file = new wxMenu;
     file->Append(ID_LOAD_MENU, wxT("&Load Instructions..."));
+    auto* exampleMenu = new wxMenu;
+    examples = ExampleFiles(wxStandardPaths::Get().GetExecutablePath());
+    if (examples.size() > ID_EXAMPLE_LAST - ID_EXAMPLE_FIRST + 1u)
+        examples.resize(ID_EXAMPLE_LAST - ID_EXAMPLE_FIRST + 1u);
+    for (std::size_t i = 0; i < examples.size(); ++i)
+        exampleMenu->Append(ID_EXAMPLE_FIRST + static_cast<int>(i),
+                            wxFileName(examples[i]).GetFullName());
+    if (examples.empty())
+        exampleMenu->Append(ID_EXAMPLE_FIRST, wxT("(no examples installed)"))->Enable(false);
+    file->AppendSubMenu(exampleMenu, wxT("Open &Example"));
 
     auto* layout = new wxMenu;
     layout->AppendRadioItem(ID_LAYOUT_SIMPLE, wxT("&Simple"));
@@ -145,6 +170,8 @@ void MyFrame::FinishStartup() {
         simulatorSplitter->Unsplit(leftPanel);
     RebuildLists();
     UpdatePanes();
+    savedSnapshot = EditorSnapshot();
+    ShowProgramState();
 }
 
 void MyFrame::UpdatePanes() {
@@ -182,7 +209,7 @@ void MyFrame::ShowLeftPanel(bool show, bool toggle) {
         }
     } else if (show || toggle) {
         leftPanel->Show();
-        simulatorSplitter->SplitVertically(leftPanel, glWindow,
+        simulatorSplitter->SplitVertically(leftPanel, drawingPane,
                                            config.GetInteger(option::kSimulatorSashPos));
         config.SetFlag(option::kShowLeftPanel, true);
     }
@@ -242,9 +269,36 @@ void MyFrame::OnFormat(wxCommandEvent& event) {
 void MyFrame::OnInstructionSelected(wxListEvent& event) {
     event.Skip();
     const long long address = lists.at(MyDatalist::kInstructions)->SelectedAddress();
-    simulator->HighlightInstruction(address < 0 ? 0 : static_cast<std::uint64_t>(address),
-                                    address >= 0);
+    if (address < 0) return;
+    if (simulator->CurrentLayout() == tandrel::Layout::Simple)
+        SetStatusText(wxT("The single-cycle drawing always shows the instruction at the PC."));
+    else if (!simulator->ChooseInstruction(static_cast<std::uint64_t>(address)))
+        SetStatusText(wxString::Format(
+            wxT("The instruction at %lld is in no stage now, so there is nothing to follow."),
+            address));
+    else
+        SetStatusText(simulator->FollowingChosen()
+                          ? wxString::Format(wxT("Following the instruction at %lld; click it "
+                                                 "again to follow automatically."),
+                                             address)
+                          : wxString(wxT("Following automatically: each instruction from IF "
+                                         "to WB, one after another.")));
+    ColourInstructionRows();
     canvas->RefreshIfPainted();
+}
+
+void MyFrame::OnOpenExample(wxCommandEvent& event) {
+    const auto index = static_cast<std::size_t>(event.GetId() - ID_EXAMPLE_FIRST);
+    if (index >= examples.size() || !ConfirmDiscard()) return;
+    LoadFrom(examples[index]);
+}
+
+void MyFrame::OnClose(wxCloseEvent& event) {
+    if (event.CanVeto() && !ConfirmDiscard()) {
+        event.Veto();
+        return;
+    }
+    event.Skip();  // the frame goes
 }
 
 }  // namespace tandrel

@@ -9,11 +9,13 @@
 #include <wx/panel.h>
 #include <wx/scrolwin.h>
 #include <wx/splitter.h>
+#include <wx/stattext.h>
 #include <wx/textctrl.h>
 
 #include <functional>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "app/DisplayState.h"
 #include "app/MyGLCanvas.h"
@@ -26,6 +28,10 @@ class MyDatalist;
 
 // The question before a save replaces a file (EditorTab.cpp).
 bool AskToReplace(wxWindow* parent, const wxString& chosenName);
+
+// The answers to "save your changes first?".
+enum class SaveAnswer { Save, Discard, Cancel };
+SaveAnswer AskToSave(wxWindow* parent);
 
 // The main window: menus, the simulator tab (datapath drawing, Step and
 // Reset, the three lists) and the editor tab (program text, initial data,
@@ -45,6 +51,9 @@ class MyFrame : public wxFrame, public CanvasHost {
     void RebuildLists();
     void RefreshListValues() override;
     void ColourInstructionRows();
+    // Says above the drawing what state the program is in, and names the
+    // loaded file in the title bar.
+    void ShowProgramState();
 
     // Editor tab (EditorTab.cpp).
     void SyncInitialData(bool reload);
@@ -53,8 +62,18 @@ class MyFrame : public wxFrame, public CanvasHost {
     // The flows behind Load, Save and Parse, with the file name already
     // chosen (the handlers ask for it with a file dialog first).
     void LoadFrom(const wxString& path);
-    void SaveTo(const wxString& path);
+    // Gives false when the save failed; `replacing` skips the question
+    // before an existing file is replaced (saving over the loaded file).
+    bool SaveTo(const wxString& path, bool replacing = false);
     void Parse();
+    // True when the program text or the initial data differ from what was
+    // last loaded or saved.
+    bool HasUnsavedChanges() const;
+    // With unsaved changes, asks whether to save them first; false when the
+    // user cancels (or the save does not happen).
+    bool ConfirmDiscard();
+    // The example programs offered in File > Open Example.
+    const std::vector<wxString>& Examples() const { return examples; }
 
     // Access for the tests, which drive the window as a user would.
     Simulator& GetSimulator() { return *simulator; }
@@ -64,6 +83,7 @@ class MyFrame : public wxFrame, public CanvasHost {
     MyDatalist* List(int id) { return lists.at(id); }
     wxTextCtrl* ProgramText() { return programText; }
     wxTextCtrl* MessagesText() { return messagesText; }
+    wxStaticText* StateText() { return stateText; }
     wxGrid* DataGrid() { return dataGrid; }
     const DisplayState& Display() const { return display; }
     const ColourTable& Colours() const { return colours; }
@@ -82,6 +102,8 @@ class MyFrame : public wxFrame, public CanvasHost {
     void OnAbout(wxCommandEvent& event);
     void OnGridCellChanged(wxGridEvent& event);
     void OnInstructionSelected(wxListEvent& event);
+    void OnOpenExample(wxCommandEvent& event);
+    void OnClose(wxCloseEvent& event);
 
     // Applies the choices of a closed options dialog (OptionsDialog.cpp).
     void ApplyOptions(const class MyDialog& dialog);
@@ -98,6 +120,8 @@ class MyFrame : public wxFrame, public CanvasHost {
     std::function<bool(const wxString& chosenName)> confirmReplace;
     // Tells the user that a save failed; tests read the message instead.
     std::function<void(const wxString& message)> reportError;
+    // Asks whether unsaved changes are to be saved first; tests answer.
+    std::function<SaveAnswer()> askToSave;
 
   private:
     std::unique_ptr<Simulator> simulator;
@@ -106,6 +130,8 @@ class MyFrame : public wxFrame, public CanvasHost {
 
     MyGLCanvas* canvas = nullptr;
     wxScrolledWindow* glWindow = nullptr;
+    wxPanel* drawingPane = nullptr;  // the state text above the GL window
+    wxStaticText* stateText = nullptr;
     wxPanel* leftPanel = nullptr;
     wxPanel* dataPanel = nullptr;
     wxSplitterWindow* simulatorSplitter = nullptr;
@@ -118,6 +144,14 @@ class MyFrame : public wxFrame, public CanvasHost {
     wxIconBundle* icons = nullptr;
     bool initialised = false;
     bool panesRestored = false;
+
+    wxString EditorSnapshot() const;
+    std::vector<wxString> examples;
+    wxString currentFile;    // the file last loaded or saved
+    wxString loadProblem;    // why the last file could not be opened
+    bool parsed = false;     // a program has been parsed or loaded
+    wxString parsedText;     // the program text as the last parse left it
+    wxString savedSnapshot;  // EditorSnapshot when last loaded or saved
 
     wxDECLARE_EVENT_TABLE();
 };

@@ -36,6 +36,21 @@ void MyGLCanvas::InitGL() {
 
 void MyGLCanvas::Render() {
     if (!IsShownOnScreen()) return;
+    DrawFrame();
+    SwapBuffers();
+}
+
+std::vector<unsigned char> MyGLCanvas::ReadPixels() {
+    if (!IsShownOnScreen() || width <= 0 || height <= 0) return {};
+    DrawFrame();
+    std::vector<unsigned char> pixels(static_cast<std::size_t>(width) * height * 3);
+    glReadBuffer(GL_BACK);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    return pixels;
+}
+
+void MyGLCanvas::DrawFrame() {
     if (!initialised) {
         InitGL();
         initialised = true;
@@ -50,7 +65,6 @@ void MyGLCanvas::Render() {
     options.boldDataLines = display.boldDataLines;
     DrawDatapath(simulator, options, colours);
     glFlush();
-    SwapBuffers();
 }
 
 void MyGLCanvas::OnSize(wxSizeEvent& event) {

@@ -4,6 +4,7 @@
 #include <wx/tipwin.h>
 
 #include <memory>
+#include <vector>
 
 #include "app/DisplayState.h"
 #include "render/DrawRules.h"
@@ -34,9 +35,15 @@ class MyGLCanvas : public wxGLCanvas {
         if (painted) Render();
     }
     bool Painted() const { return painted; }
+    // The picture as it is drawn now, RGB rows bottom first, width x height
+    // of the canvas; empty while the canvas is not on screen.
+    std::vector<unsigned char> ReadPixels();
+    wxSize PixelSize() const { return wxSize(width, height); }
 
   private:
     void InitGL();
+    // Draws the datapath into the back buffer.
+    void DrawFrame();
     void OnSize(wxSizeEvent& event);
     void OnPaint(wxPaintEvent& event);
     void OnLeftUp(wxMouseEvent& event);

@@ -1,5 +1,6 @@
 // The simulator tab: Step and Reset, the three lists, and the drawing.
 #include <wx/button.h>
+#include <wx/filename.h>
 #include <wx/sizer.h>
 
 #include "app/Ids.h"
@@ -39,7 +40,11 @@ void MyFrame::BuildSimulatorTab(wxNotebook* notebook) {
                               wxTAB_TRAVERSAL | wxNO_BORDER);
     simulatorSplitter = new wxSplitterWindow(outer, ID_SIMULATOR_SPLITTER, wxDefaultPosition,
                                              wxDefaultSize, wxSP_3D, wxT("splitter"));
-    glWindow = new wxScrolledWindow(simulatorSplitter, wxID_ANY, wxDefaultPosition, wxDefaultSize,
+    // The right pane: what state the program is in, over the drawing.
+    drawingPane = new wxPanel(simulatorSplitter, wxID_ANY, wxDefaultPosition, wxDefaultSize,
+                              wxTAB_TRAVERSAL | wxNO_BORDER);
+    stateText = new wxStaticText(drawingPane, wxID_ANY, wxEmptyString);
+    glWindow = new wxScrolledWindow(drawingPane, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                                     wxHSCROLL | wxVSCROLL, wxT("GLWindow"));
     glWindow->SetMinSize(wxSize(400, 200));
     glWindow->SetScrollRate(5, 5);
@@ -72,9 +77,13 @@ void MyFrame::BuildSimulatorTab(wxNotebook* notebook) {
     glSizer->Add(canvas, 1, wxEXPAND | wxALL, 0);
     glWindow->SetSizer(glSizer);
     glWindow->FitInside();
+    auto* paneSizer = new wxBoxSizer(wxVERTICAL);
+    paneSizer->Add(stateText, 0, wxEXPAND | wxALL, 4);
+    paneSizer->Add(glWindow, 1, wxEXPAND | wxALL, 0);
+    drawingPane->SetSizer(paneSizer);
 
     simulatorSplitter->SetMinimumPaneSize(20);
-    simulatorSplitter->SplitVertically(leftPanel, glWindow,
+    simulatorSplitter->SplitVertically(leftPanel, drawingPane,
                                        config.GetInteger(option::kSimulatorSashPos));
     auto* outerSizer = new wxBoxSizer(wxHORIZONTAL);
     outerSizer->Add(simulatorSplitter, 1, wxEXPAND | wxALL, 0);
@@ -123,9 +132,8 @@ void MyFrame::RefreshListValues() {
 
 void MyFrame::ColourInstructionRows() {
     MyDatalist* instructions = lists.at(MyDatalist::kInstructions);
-    const long long selected = instructions->SelectedAddress();
-    simulator->HighlightInstruction(selected < 0 ? 0 : static_cast<std::uint64_t>(selected),
-                                    selected >= 0);
+    const std::uint64_t followed = simulator->FollowedAddress() / instructions->Step();
+    instructions->SetMarkedRow(followed < instructions->Count() ? static_cast<long>(followed) : -1);
 
     Config& config = Config::Instance();
     const wxColour white(255, 255, 255);
@@ -147,6 +155,54 @@ void MyFrame::ColourInstructionRows() {
         }
         position += length + 1;
     }
+}
+
+void MyFrame::ShowProgramState() {
+    const bool edited = programText->GetValue() != parsedText;
+    wxString state;
+    bool warning = true;
+    if (!loadProblem.empty()) state = loadProblem + wxT("\n");
+    if (!parsed && programText->IsEmpty()) {
+        state +=
+            wxT("No program yet. To begin, choose File > Open Example, or write a program on "
+                "the Editor tab and press Parse there.\nThen press Step, or click the "
+                "drawing, to run it one clock cycle at a time.");
+        warning = !loadProblem.empty();
+    } else if (!parsed) {
+        state +=
+            wxT("The program on the Editor tab has not been parsed yet: press Parse there "
+                "to run it.");
+    } else {
+        state += currentFile.empty()
+                     ? wxString(wxT("Program: not saved to a file."))
+                     : wxT("Program: ") + wxFileName(currentFile).GetFullName() + wxT(".");
+        const int errors = simulator->ErrorCount();
+        if (errors > 0) {
+            state += wxString::Format(
+                wxT(" It has %d error%s (listed on the Editor tab), so it was not loaded: Step "
+                    "runs an empty instruction memory (NOPs)."),
+                errors, errors == 1 ? wxT("") : wxT("s"));
+        } else {
+            state +=
+                wxT(" Parsed without errors: press Step, or click the drawing, to run one "
+                    "clock cycle.");
+            warning = edited;
+        }
+        if (edited)
+            state +=
+                wxT("\nThe program text has changed since the last parse: Step runs the "
+                    "program as last parsed. Press Parse on the Editor tab to run the new "
+                    "text.");
+    }
+    if (stateText->GetLabel() != state) {
+        stateText->SetForegroundColour(warning ? wxColour(160, 0, 0) : wxNullColour);
+        stateText->SetLabel(state);
+        drawingPane->Layout();
+    }
+    const wxString title = currentFile.empty()
+                               ? wxString(wxT("Tandrel"))
+                               : wxFileName(currentFile).GetFullName() + L" \u2014 Tandrel";
+    if (GetTitle() != title) SetTitle(title);
 }
 
 }  // namespace tandrel

@@ -54,10 +54,8 @@ TEST_F(MainWindow, StartsWithDefaultsAndWritesTheConfiguration) {
     EXPECT_EQ(frame.List(MyDatalist::kInstructions)->GetItemCount(), 512);
     EXPECT_EQ(frame.List(MyDatalist::kRegisters)->GetItemCount(), 32);
     EXPECT_EQ(frame.List(MyDatalist::kInstructions)->GetItemText(511, 0), wxT("2044"));
-    // Row 0 is marked, but nobody chose it.
-    EXPECT_EQ(frame.List(MyDatalist::kInstructions)
-                  ->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED),
-              0);
+    // Row 0, at the PC, is followed; nobody chose it.
+    EXPECT_EQ(frame.List(MyDatalist::kInstructions)->MarkedRow(), 0);
     EXPECT_EQ(frame.List(MyDatalist::kInstructions)->SelectedAddress(), -1);
 }
 
