@@ -8,14 +8,21 @@ shapes with 8 x 8 samples per pixel; a pixel is transparent ("None") when
 less than half of it is covered. The second icon of each size is the first
 one in a darker shade.
 
-Run it from anywhere; it rewrites tandrel<size><a|b>.xpm beside itself:
+For the desktop (menus, file managers, software centres) it also writes the
+light icon as tandrel<size>.png at 128 and 256 pixels, with the coverage as
+alpha, and the same shapes as the scalable tandrel.svg.
+
+Run it from anywhere; it rewrites those files beside itself:
     python3 resources/make_icons.py
 """
 
 import math
 import os
+import struct
+import zlib
 
 SIZES = (48, 32, 24, 16)
+PNG_SIZES = (128, 256)
 SAMPLES = 8
 DARKER = 0.78  # shade of the second icon of each size
 
@@ -152,7 +159,10 @@ def picture(size):
     return layers
 
 
-def render(size):
+def render(size, samples=SAMPLES, alpha=False):
+    """Rows of pixels: None where transparent; with alpha, (r, g, b, a)
+    with the covered share of the pixel as a."""
+    SAMPLES = samples
     layers = picture(size)
     pixels = []
     for py in range(size):
@@ -173,7 +183,11 @@ def render(size):
                         covered += 1
                         for i in range(3):
                             total[i] += colour[i]
-            if covered * 2 < SAMPLES * SAMPLES:
+            if alpha:
+                average = [v / covered for v in total] if covered else [0, 0, 0]
+                row.append(tuple(int(round(v)) for v in average) +
+                           (int(round(255 * covered / (SAMPLES * SAMPLES))),))
+            elif covered * 2 < SAMPLES * SAMPLES:
                 row.append(None)
             else:
                 row.append(tuple(int(round(v / covered)) for v in total))
@@ -209,6 +223,69 @@ def write_xpm(path, name, pixels):
         out.write('\n'.join(lines) + '\n')
 
 
+def write_png(path, pixels):
+    """RGBA rows as a PNG file (no library needed)."""
+    size = len(pixels)
+    raw = b''.join(b'\x00' + bytes(v for p in row for v in p) for row in pixels)
+
+    def chunk(kind, data):
+        body = kind + data
+        return struct.pack('>I', len(data)) + body + struct.pack('>I', zlib.crc32(body))
+
+    with open(path, 'wb') as out:
+        out.write(b'\x89PNG\r\n\x1a\n')
+        out.write(chunk(b'IHDR', struct.pack('>IIBBBBB', size, size, 8, 6, 0, 0, 0)))
+        out.write(chunk(b'IDAT', zlib.compress(raw, 9)))
+        out.write(chunk(b'IEND', b''))
+
+
+def hex_colour(colour):
+    return '#%02x%02x%02x' % tuple(int(round(v)) for v in colour)
+
+
+def svg(size=256):
+    """The large icon's shapes in a size x size view box."""
+    line, wire = 0.035 * size, 0.055 * size
+    S = lambda v: round(v * size, 2)
+    l, t, r, b = 0.36, 0.14, 0.64, 0.86
+    w, h = r - l, b - t
+    alu = [(l + w * px, b - h * py) for px, py in
+           [(0, 0), (1, 0.33), (1, 0.67), (0, 1), (0, 0.67), (0.45, 0.5), (0, 0.33)]]
+    upper_in, lower_in = b - h * 0.835, b - h * 0.165
+
+    # Flat fills (the middle of each gradient of the small icons), so that
+    # every SVG renderer shows the same picture.
+    tile_fill = hex_colour(mix(TILE_LIGHT, TILE_DARK, 0.5))
+    component_fill = hex_colour(mix(FADE, COMPONENT, 0.6))
+    register_fill = hex_colour(mix(FADE, PIPE_REG, 0.6))
+
+    parts = [
+        '<svg xmlns="http://www.w3.org/2000/svg" width="%d" height="%d" viewBox="0 0 %d %d">'
+        % (size, size, size, size),
+        '<rect x="%s" y="%s" width="%s" height="%s" rx="%s" fill="%s" stroke="%s" '
+        'stroke-width="%s"/>' % (S(0.03 + 0.015), S(0.03 + 0.015), S(0.94 - 0.03),
+                                 S(0.94 - 0.03), S(0.16), tile_fill, hex_colour(OUTLINE),
+                                 S(0.03)),
+    ]
+    for colour, (x1, y1, x2, y2) in ((STAGE1, (0.22, upper_in, l, upper_in)),
+                                     (STAGE2, (0.22, lower_in, l, lower_in)),
+                                     (STAGE4, (r, 0.5, 0.78, 0.5))):
+        parts.append('<line x1="%s" y1="%s" x2="%s" y2="%s" stroke="%s" stroke-width="%s"/>'
+                     % (S(x1), S(y1), S(x2), S(y2), hex_colour(colour), round(wire, 2)))
+    for box in ((0.10, 0.18, 0.22, 0.82), (0.78, 0.18, 0.90, 0.82)):
+        parts.append('<rect x="%s" y="%s" width="%s" height="%s" fill="%s" '
+                     'stroke="%s" stroke-width="%s"/>'
+                     % (S(box[0]), S(box[1]), S(box[2] - box[0]), S(box[3] - box[1]),
+                        register_fill, hex_colour(OUTLINE), round(line, 2)))
+    parts.append('<polygon points="%s" fill="%s" stroke="%s" stroke-width="%s" '
+                 'stroke-linejoin="round"/>'
+                 % (' '.join('%s,%s' % (S(x), S(y)) for x, y in alu), component_fill,
+                    hex_colour(OUTLINE),
+                    round(line, 2)))
+    parts.append('</svg>')
+    return '\n'.join(parts) + '\n'
+
+
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     for size in SIZES:
@@ -216,6 +293,10 @@ def main():
         for suffix, pixels in (('a', light), ('b', shaded(light, DARKER))):
             name = 'tandrel%d%s' % (size, suffix)
             write_xpm(os.path.join(here, name + '.xpm'), name + '_xpm', pixels)
+    for size in PNG_SIZES:
+        write_png(os.path.join(here, 'tandrel%d.png' % size), render(size, 4, alpha=True))
+    with open(os.path.join(here, 'tandrel.svg'), 'w') as out:
+        out.write(svg())
 
 
 if __name__ == '__main__':
