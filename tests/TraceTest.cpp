@@ -60,7 +60,6 @@ void AddStepRecord(const Simulator& sim, Hash& hash) {
     }
     hash.Add(static_cast<std::uint64_t>(sim.fetchSlot));
     hash.Add(static_cast<std::uint64_t>(sim.colourRotation));
-    hash.Add(static_cast<std::uint64_t>(sim.highlightStage));
     // Words that were never written read 0 whether or not they are stored.
     for (const Memory* memory : {static_cast<const Memory*>(sim.GetRegisters()),
                                  static_cast<const Memory*>(sim.GetDataMemory())})
@@ -78,7 +77,6 @@ std::string TraceOf(Layout layout, std::uint64_t seed) {
     Simulator sim;
     if (!test::LoadProgram(sim, layout, std::wstring(text.begin(), text.end()), program.data))
         ADD_FAILURE() << "seed " << seed << " does not parse:\n" << text;
-    sim.HighlightInstruction(4 * (seed % 6), true);
     Hash hash;
     AddDatapath(sim, hash);
     AddStepRecord(sim, hash);
