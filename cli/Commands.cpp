@@ -66,7 +66,7 @@ int Check(const Simulator& sim, const Options& options, std::ostream& out) {
 int Run(Simulator& sim, const Options& options, std::ostream& out, std::ostream& err) {
     const RunOutcome outcome = RunProgram(sim, LimitsOf(options), ProgramEnd(sim));
     const MachineState state = CaptureState(sim);
-    out << (options.json ? FormatRunJson(state, options.layout, outcome)
+    out << (options.json ? FormatRunJson(state, options.layout, outcome, sim.GetProgress())
                          : FormatRunText(state, outcome.steps, options.format));
     if (!outcome.limitHit) return kExitSuccess;
     ReportLimit(err, options, options.layout, "", outcome.wrapped);

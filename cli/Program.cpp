@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <sstream>
@@ -93,27 +94,8 @@ void LoadDefinitionFile(Simulator& sim, const std::string& path, Layout layout) 
     sim.LoadInitialData();
 }
 
-std::uint64_t ProgramEnd(const Simulator& sim) {
-    std::uint64_t end = 0;
-    const std::uint64_t limit = AddressLimit(sim);
-    for (std::uint64_t address = 0; address < limit; address += kInstructionBytes)
-        if (sim.GetInstructionKind(address) != InstructionKind::None)
-            end = address + kInstructionBytes;
-    return end;
-}
-
-bool ProgramDone(const Simulator& sim, std::uint64_t end) {
-    const std::uint64_t pc = sim.PcValue();
-    if (pc < end || pc >= kBelowAddressZero) return false;
-    if (sim.CurrentLayout() == Layout::Simple) return true;
-    return std::all_of(sim.stageInstruction.begin(), sim.stageInstruction.end(),
-                       [](InstructionKind kind) { return kind == InstructionKind::None; });
-}
-
 long long MaxStepsOn(const RunLimits& limits, Layout layout) {
-    if (limits.maxSteps > 0) return limits.maxSteps;
-    constexpr long long kStepsPerInstruction = 7;
-    return layout == Layout::Simple ? kDefaultMaxCycles * kStepsPerInstruction : kDefaultMaxCycles;
+    return tandrel::MaxStepsOn(layout, limits.maxSteps);
 }
 
 RunOutcome RunProgram(Simulator& sim, const RunLimits& limits, std::uint64_t end,
@@ -169,11 +151,22 @@ std::string FormatRunText(const MachineState& state, long long steps, NumberForm
     return out.str();
 }
 
-std::string FormatRunJson(const MachineState& state, Layout layout, const RunOutcome& outcome) {
+std::string FormatRunJson(const MachineState& state, Layout layout, const RunOutcome& outcome,
+                          const Progress& progress) {
     static const char* const kLayouts[] = {"simple", "pipelined", "forwarding"};
     std::ostringstream out;
     out << "{\"layout\":\"" << kLayouts[static_cast<int>(layout)]
-        << "\",\"steps\":" << outcome.steps << ",\"done\":" << (outcome.done ? "true" : "false")
+        << "\",\"steps\":" << outcome.steps << ",\"cycles\":" << progress.cycles
+        << ",\"instructions\":" << progress.instructions << ",\"cpi\":";
+    // Three decimals, or null before any instruction has completed.
+    if (progress.instructions > 0) {
+        char cpi[32];
+        std::snprintf(cpi, sizeof cpi, "%.3f", progress.Cpi());
+        out << cpi;
+    } else {
+        out << "null";
+    }
+    out << ",\"done\":" << (outcome.done ? "true" : "false")
         << ",\"pc\":" << state.pc << ",\"registers\":[";
     for (int n = 0; n < kRegisterCount; ++n) out << (n == 0 ? "" : ",") << state.registers[n];
     out << "],\"data\":{";

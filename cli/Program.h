@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "format/NumberFormat.h"
+#include "sim/RunRules.h"
 #include "sim/Simulator.h"
 
 namespace tandrel {
@@ -15,7 +16,7 @@ namespace cli {
 
 // On the single-cycle layout one instruction takes this many Steps: one
 // evaluation pass each, from the PC to the write-back.
-constexpr long long kSimpleStepsPerInstruction = 7;
+constexpr long long kSimpleStepsPerInstruction = Simulator::kSimpleLevels;
 
 // Why a file cannot be read, as "FILE: reason"; empty when it can. Checked
 // before the simulator opens it, so that the failure is told on standard
@@ -26,24 +27,11 @@ std::string UnreadableReason(const std::string& path);
 // parse it, reset, copy its initial data into data memory.
 void LoadDefinitionFile(Simulator& sim, const std::string& path, Layout layout);
 
-// Byte address just past the last instruction line (0 for no instruction).
-std::uint64_t ProgramEnd(const Simulator& sim);
-
-// The program has finished: the PC has left the last instruction line and,
-// on the pipelined layouts, no stage holds an instruction any more. A PC
-// that a branch took below address 0 has not finished: it counts on through
-// the top of the 32-bit range, wraps round to 0 and runs the program again.
-bool ProgramDone(const Simulator& sim, std::uint64_t end);
-
-// A PC from here up is an address below 0 as a branch offset reaches it.
-constexpr std::uint64_t kBelowAddressZero = 0x80000000u;
-
-// Without --max-steps, --until-done gives up after this many clock cycles:
-// Steps on the pipelined layouts, whole instructions (seven Steps each) on
-// Simple, so the same program gets the same chance on every layout. Enough
-// for a 10,000-round loop padded for the pipelines (about 200,000 cycles),
-// yet a program that never ends is stopped within a few seconds.
-constexpr long long kDefaultMaxCycles = 300000;
+// The done rule and the step limit live in the core, shared with the window.
+using tandrel::kBelowAddressZero;
+using tandrel::kDefaultMaxCycles;
+using tandrel::ProgramDone;
+using tandrel::ProgramEnd;
 
 struct RunLimits {
     bool untilDone = true;
@@ -80,7 +68,9 @@ MachineState CaptureState(const Simulator& sim);
 std::string ListValue(std::uint32_t value, NumberFormat format);
 
 std::string FormatRunText(const MachineState& state, long long steps, NumberFormat format);
-std::string FormatRunJson(const MachineState& state, Layout layout, const RunOutcome& outcome);
+// `progress` gives the "cycles", "instructions" and "cpi" of the run.
+std::string FormatRunJson(const MachineState& state, Layout layout, const RunOutcome& outcome,
+                          const Progress& progress);
 
 // One parse error or warning as check prints it. `line` is the 1-based line
 // of the file, 0 for an error that belongs to no line.

@@ -46,6 +46,10 @@ void Simulator::SelectLayout(Layout newLayout) {
     datapath = BuiltLayout{};  // the old elements go first
     layout = newLayout;
     colourRotation = 0;
+    steps = 0;
+    instructions = 0;
+    stageSquashed.fill(false);
+    history.Clear();
     datapath = BuildLayout(layout);
     if (programValid) LoadInstructionMemory();
 
@@ -77,17 +81,48 @@ void Simulator::RunPass() {
     if (datapath.branchGate->Port(kBranchTaken).value == 1) datapath.ifid->Clock();
 }
 
-void Simulator::FinishStep() {
+InstructionKind Simulator::StartStep() {
+    if (history.Empty()) history.Keep(steps, Capture(), steps);
+    // On Simple the PC moves on only in the cycle's last pass, so it still
+    // names the instruction the cycle runs.
+    return layout == Layout::Simple ? parser->GetInstructionKind(PcValue())
+                                    : InstructionKind::None;
+}
+
+void Simulator::FinishStep(InstructionKind running) {
+    ++steps;
+    CountCompleted(running);
+
     const std::uint64_t address = PcValue();
-    for (int stage = kStages - 1; stage > 0; --stage)
+    for (int stage = kStages - 1; stage > 0; --stage) {
         stageInstruction[stage] = stageInstruction[stage - 1];
+        stageSquashed[stage] = stageSquashed[stage - 1];
+    }
     stageInstruction[0] = parser->GetInstructionKind(address);
+    stageSquashed[0] = false;
+    // A taken branch flushed IF/ID: its PC output, never 0 for a fetched
+    // instruction, is cleared, and what was fetched goes on as a bubble.
+    if (layout != Layout::Simple && datapath.ifid->Out(IFIDReg::kPcOut).value == 0 &&
+        stageInstruction[1] != InstructionKind::None)
+        stageSquashed[1] = true;
     fetchSlot = (fetchSlot + 1) % kStages;
     fetchAddress[fetchSlot] = address;
     if (layout != Layout::Simple) {
         AdvanceColours();
         AdvanceFollow(address);
     }
+    if (history.Wants(steps)) history.Keep(steps, Capture(), steps);
+}
+
+void Simulator::CountCompleted(InstructionKind simpleInstruction) {
+    if (layout == Layout::Simple) {
+        if (steps % kSimpleLevels == 0 && simpleInstruction != InstructionKind::None)
+            ++instructions;
+        return;
+    }
+    // What was in WB has been written back in this cycle.
+    const int wb = kStages - 1;
+    if (stageInstruction[wb] != InstructionKind::None && !stageSquashed[wb]) ++instructions;
 }
 
 void Simulator::AdvanceColours() {
@@ -120,12 +155,14 @@ bool Simulator::LoadFile(const std::wstring& fileName) {
     parser.reset();
     lexer = std::move(newLexer);
     parser = std::make_unique<Parser>(*lexer);
+    history.Clear();
     programValid = parser->LoadText();
     LoadInstructionMemory();
     return true;
 }
 
 bool Simulator::ParseProgram(const std::wstring& editorText) {
+    history.Clear();  // the instruction kinds a replay reads change
     if (editorText.empty()) {
         programValid = parser->Parse(editorText);
         return programValid;
@@ -223,12 +260,14 @@ bool Simulator::SaveProgram(const std::wstring& fileName, std::error_code* why) 
 
 void Simulator::LoadInstructionMemory() {
     if (datapath.instructionMemory == nullptr) return;
+    history.Clear();
     for (std::uint64_t address = 0; address < kInstructionCount * kWordBytes; address += kWordBytes)
         datapath.instructionMemory->storage[address] = parser->GetInstruction(address);
 }
 
 void Simulator::LoadInitialData() {
     if (datapath.dataMemory == nullptr) return;
+    history.Clear();
     for (std::uint64_t index = 0; index < kDataWords; ++index)
         datapath.dataMemory->storage[index] = parser->GetData(index);
 }

@@ -13,9 +13,30 @@
 #include "model/State.h"
 #include "program/Lexer.h"
 #include "program/Parser.h"
+#include "sim/History.h"
 #include "sim/LayoutBuilder.h"
 
 namespace tandrel {
+
+// How far a run has come since Reset, as the status bar and tandrel-cli
+// report it. An instruction is completed when it has been written back (the
+// pipelines) or its single cycle has ended (Simple); a NOP is an instruction
+// like any other, a fetch squashed by a taken branch and an address without
+// an instruction are not.
+struct Progress {
+    long long steps = 0;   // presses of Step
+    long long cycles = 0;  // whole clock cycles
+    long long instructions = 0;
+    // Simple: the level (1 to Simulator::kSimpleLevels) the cycle under way
+    // has reached; 0 on the pipelines, where one Step is one cycle.
+    int level = 0;
+
+    // Cycles per completed instruction so far; 0 before the first one.
+    double Cpi() const {
+        return instructions > 0 ? static_cast<double>(cycles) / static_cast<double>(instructions)
+                                : 0.0;
+    }
+};
 
 // Owns the datapath of the selected layout and clocks it; also holds the
 // parsed program and tells which instruction occupies which pipeline stage.
@@ -31,6 +52,9 @@ class Simulator {
     // first instruction is not taken to be in every stage at once.
     static constexpr std::uint64_t kNoFetch = ~std::uint64_t{0};
     static constexpr int kPipelinedPasses = 6;
+    // On the single-cycle datapath one clock cycle takes this many Steps, one
+    // level of the datapath each, from the PC to the write-back.
+    static constexpr int kSimpleLevels = 7;
 
     Simulator();
 
@@ -49,13 +73,36 @@ class Simulator {
     template <typename AfterPass>
     void Step(AfterPass&& afterPass) {
         if (datapath.elements.empty()) return;
+        const InstructionKind running = StartStep();
         for (int pass = 0; pass < PassesPerStep(); ++pass) {
             RunPass();
             afterPass();
         }
-        FinishStep();
+        FinishStep(running);
     }
     int PassesPerStep() const { return layout == Layout::Simple ? 1 : kPipelinedPasses; }
+
+    // Time travel. Every Step is remembered (see History), so the machine
+    // can return exactly to any step since Reset, Parse, Load, a layout
+    // change or ClearHistory: drawing, lists and counters included.
+    bool CanStepBack() const;
+    bool StepBack();
+    // Goes back, or steps forward, to the state after `step` Steps; false
+    // when that lies before the earliest remembered step.
+    bool GoToStep(long long step);
+    // The Steps that make `cycle` whole clock cycles on this layout.
+    long long StepsForCycles(long long cycles) const;
+    // To be called when the machine's state is changed other than by Step
+    // (an edit of the data memory, say): the steps before it cannot be
+    // replayed any more.
+    void ClearHistory() { history.Clear(); }
+    const History& GetHistory() const { return history; }
+    Progress GetProgress() const;
+
+    // The machine's whole changing state, and putting it back. Restore
+    // expects the datapath the snapshot was taken from (same layout).
+    MachineSnapshot Capture() const;
+    void Restore(const MachineSnapshot& snapshot);
 
     // Reads a definition file as the new program text. A file that cannot be
     // opened changes nothing and gives false; the caller then keeps its
@@ -160,10 +207,22 @@ class Simulator {
 
   private:
     void RunPass();
-    // The bookkeeping after the passes of a step: stages, fetch ring, colours.
-    void FinishStep();
     void AdvanceColours();
     void AdvanceFollow(std::uint64_t fetched);
+    // The first and last bookkeeping of a step: the history's first
+    // checkpoint and, on Simple, the instruction the cycle runs; then the
+    // counters, stages, fetch ring, colours, the followed instruction and
+    // the history.
+    InstructionKind StartStep();
+    void FinishStep(InstructionKind running);
+    void CountCompleted(InstructionKind simpleInstruction);
+
+    // Steps since Reset and instructions completed in them; which stages
+    // hold an instruction squashed by a taken branch.
+    long long steps = 0;
+    long long instructions = 0;
+    std::array<bool, kStages> stageSquashed{};
+    History history;
 
     BuiltLayout datapath;
     Layout layout = Layout::Simple;

@@ -188,10 +188,12 @@ TEST(CliRun, JsonParsesAndHoldsUnsignedValues) {
     EXPECT_EQ(Python("import json,sys\n"
                      "d = json.load(open(sys.argv[1]))\n"
                      "print(d[\"layout\"], d[\"steps\"], d[\"done\"], d[\"pc\"])\n"
+                     "print(d[\"cycles\"], d[\"instructions\"], d[\"cpi\"])\n"
                      "print(len(d[\"registers\"]), d[\"registers\"][:8])\n"
                      "print(sorted(d[\"data\"].items()))",
                      json),
               "pipelined 14 True 56\n"
+              "14 10 1.4\n"
               "32 [0, 7, 4294967293, 4294967294, 4, 1, 4294967295, 0]\n"
               "[('0', 7), ('1', 4294967293), ('5', 4)]\n");
 }
