@@ -37,10 +37,11 @@ void History::Keep(long long step, MachineSnapshot snapshot, long long now) {
 }
 
 void History::Thin(long long now) {
-    // Nearby checkpoints number at most 2 * kNearby / kInterval + 1, half the
-    // budget plus one, so doubling the spacing of the others always ends.
-    while (checkpoints.size() > kBudget) {
-        spacing *= 2;
+    // First those left behind by the current step, then, while that is not
+    // enough, every other one of the rest. Nearby checkpoints number at most
+    // 2 * kNearby / kInterval + 1, half the budget plus one, so this ends.
+    for (bool first = true; first || checkpoints.size() > kBudget; first = false) {
+        if (!first) spacing *= 2;
         for (auto it = checkpoints.begin(); it != checkpoints.end();) {
             const long long step = it->first;
             const bool nearby = step >= now - kNearby && step <= now + kNearby;

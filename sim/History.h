@@ -54,9 +54,11 @@ struct MachineSnapshot {
 // deterministic). Near the current step there is one every kInterval steps;
 // further away they thin out, one every `spacing` steps, the spacing
 // doubling whenever more than kBudget checkpoints would be held. Memory is
-// therefore bounded by kBudget snapshots at any depth, and going back costs
-// at most `spacing` steps of replay, kInterval once the steps around the
-// current one have been replayed.
+// therefore bounded by kBudget snapshots at any depth (a snapshot is a few
+// kilobytes of ports and counters plus the memories' contents, which
+// checkpoints share while they are unchanged), and going back costs at most
+// `spacing` steps of replay, kInterval once the steps around the current one
+// have been replayed.
 class History {
   public:
     static constexpr long long kInterval = 64;
