@@ -80,7 +80,7 @@ void Load(Simulator& sim, Layout layout, const std::string& text,
 // every K; so do jumps to random steps, and coming forward again. The runs
 // are longer than two checkpoint intervals and take random branches.
 TEST(TimeTravelTest, GoingBackShowsExactlyWhatGoingForwardShowed) {
-    constexpr int kPrograms = 8;
+    constexpr int kPrograms = 5;
     for (Layout layout : kLayouts) {
         const long long steps = 2 * History::kInterval + 37;
         int branchesTaken = 0;
