@@ -27,14 +27,6 @@ std::uint32_t Word(std::uint64_t value) {
     return static_cast<std::uint32_t>(value & kWordMask);
 }
 
-// Instruction addresses worth asking the parser about: every line of the
-// program text holds at most one instruction.
-std::uint64_t AddressLimit(const Simulator& sim) {
-    const std::wstring& text = sim.GetParser().ProgramText();
-    const auto lines = static_cast<std::uint64_t>(std::count(text.begin(), text.end(), L'\n')) + 1;
-    return lines * kInstructionBytes;
-}
-
 // The physical lines of the text, each with its line break when it has one,
 // as the lexer records a faulty line.
 std::vector<std::wstring> SplitLines(const std::wstring& text) {
