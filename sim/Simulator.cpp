@@ -52,6 +52,18 @@ void Simulator::SelectLayout(Layout newLayout) {
     history.Clear();
     datapath = BuildLayout(layout);
     if (programValid) LoadInstructionMemory();
+    facts = StepFacts{};
+    forwardingUnit = muxA = muxB = nullptr;
+    for (const auto& element : datapath.elements) {
+        if (element->kind != ElementKind::Forwarding) continue;
+        forwardingUnit = element.get();
+        auto driven = [&](int port) -> const Component* {
+            const auto& targets = element->Out(port).targets;
+            return targets.empty() ? nullptr : targets.front()->owner;
+        };
+        muxA = driven(Forwarding::kForwardA);
+        muxB = driven(Forwarding::kForwardB);
+    }
 
     stageInstruction.fill(InstructionKind::None);
     fetchAddress.fill(kNoFetch);
@@ -123,6 +135,20 @@ void Simulator::CountCompleted(InstructionKind simpleInstruction) {
     // What was in WB has been written back in this cycle.
     const int wb = kStages - 1;
     if (stageInstruction[wb] != InstructionKind::None && !stageSquashed[wb]) ++instructions;
+}
+
+void Simulator::RecordFacts() {
+    facts = StepFacts{};
+    if (datapath.branchGate != nullptr)
+        facts.branchTaken = datapath.branchGate->Port(kBranchTaken).value == 1;
+    if (datapath.registers != nullptr)
+        facts.writeData = datapath.registers->In(Registers::kWriteData).value;
+    if (forwardingUnit != nullptr) {
+        facts.forwardA = forwardingUnit->Port(Forwarding::kForwardA).value;
+        facts.forwardB = forwardingUnit->Port(Forwarding::kForwardB).value;
+    }
+    if (muxA != nullptr) facts.operandA = muxA->Port(Mux3::kOutput).value;
+    if (muxB != nullptr) facts.operandB = muxB->Port(Mux3::kOutput).value;
 }
 
 void Simulator::AdvanceColours() {

@@ -42,6 +42,19 @@ struct Progress {
 // parsed program and tells which instruction occupies which pipeline stage.
 class Simulator {
   public:
+    // What a pipelined Step saw that no register keeps, read just before the
+    // pipeline registers latched (every value had settled by then): the
+    // explanations of hazards and branches are built from these and from the
+    // pipeline registers themselves.
+    struct StepFacts {
+        bool branchTaken = false;    // the branch gate's output: squash IF/ID
+        std::uint64_t forwardA = 0;  // the forwarding unit's codes (Data Forwarding)
+        std::uint64_t forwardB = 0;
+        std::uint64_t operandA = 0;   // what MUX A passed to the ALU
+        std::uint64_t operandB = 0;   // what MUX B passed on (ALU input or store data)
+        std::uint64_t writeData = 0;  // the register file's Write Data
+    };
+
     static constexpr int kInstructionCount = 128;
     static constexpr int kDataWords = 512;
     static constexpr int kStages = 5;
@@ -55,6 +68,8 @@ class Simulator {
     // On the single-cycle datapath one clock cycle takes this many Steps, one
     // level of the datapath each, from the PC to the write-back.
     static constexpr int kSimpleLevels = 7;
+    // The pipeline registers latch in the 5th pass of a pipelined step.
+    static constexpr int kLatchPass = 4;
 
     Simulator();
 
@@ -75,6 +90,7 @@ class Simulator {
         if (datapath.elements.empty()) return;
         const InstructionKind running = StartStep();
         for (int pass = 0; pass < PassesPerStep(); ++pass) {
+            if (pass == kLatchPass) RecordFacts();
             RunPass();
             afterPass();
         }
@@ -179,6 +195,7 @@ class Simulator {
     Registers* GetRegisters() const { return datapath.registers; }
     DataMemory* GetDataMemory() const { return datapath.dataMemory; }
     const BuiltLayout& Datapath() const { return datapath; }
+    const StepFacts& LastStepFacts() const { return facts; }
 
     // The instruction kind in each stage (IF ... WB) and the addresses of
     // the last five fetches, newest at fetchSlot.
@@ -223,12 +240,19 @@ class Simulator {
     long long instructions = 0;
     std::array<bool, kStages> stageSquashed{};
     History history;
+    void RecordFacts();
 
     BuiltLayout datapath;
     Layout layout = Layout::Simple;
     std::unique_ptr<Lexer> lexer;
     std::unique_ptr<Parser> parser;
     bool programValid = false;
+    StepFacts facts;
+    // The forwarding unit and the operand multiplexers it drives, found by
+    // their wiring; null on the layouts without them.
+    const Component* forwardingUnit = nullptr;
+    const Component* muxA = nullptr;
+    const Component* muxB = nullptr;
 };
 
 }  // namespace tandrel
