@@ -5,6 +5,7 @@
 
 #include "cli/Compare.h"
 #include "cli/Diagram.h"
+#include "cli/Explain.h"
 #include "cli/Options.h"
 #include "cli/Picture.h"
 #include "cli/Program.h"
@@ -73,12 +74,26 @@ int Run(Simulator& sim, const Options& options, std::ostream& out, std::ostream&
     return kExitStepLimit;
 }
 
+// Runs the program with an explainer watching every step.
+RunOutcome RunExplained(Simulator& sim, const Options& options, Explainer& explainer) {
+    explainer.Start(sim);
+    return RunProgram(sim, LimitsOf(options), ProgramEnd(sim),
+                      [&explainer](const Simulator& s) { explainer.Observe(s); });
+}
+
 int DrawDiagram(Simulator& sim, const Options& options, std::ostream& out, std::ostream& err) {
-    FetchHistory history;
-    history.Record(sim);
-    const RunOutcome outcome = RunProgram(sim, LimitsOf(options), ProgramEnd(sim),
-                                          [&history](const Simulator& s) { history.Record(s); });
-    out << FormatDiagram(BuildDiagram(sim, history));
+    Explainer explainer;
+    const RunOutcome outcome = RunExplained(sim, options, explainer);
+    out << FormatDiagramAs(BuildDiagram(sim, explainer.GetTimeline()), options.diagramFormat);
+    if (!outcome.limitHit) return kExitSuccess;
+    ReportLimit(err, options, options.layout, "");
+    return kExitStepLimit;
+}
+
+int Explain(Simulator& sim, const Options& options, std::ostream& out, std::ostream& err) {
+    Explainer explainer;
+    const RunOutcome outcome = RunExplained(sim, options, explainer);
+    out << (options.json ? FormatExplainJson(explainer) : FormatExplainText(sim, explainer));
     if (!outcome.limitHit) return kExitSuccess;
     ReportLimit(err, options, options.layout, "", outcome.wrapped);
     return kExitStepLimit;
@@ -152,6 +167,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
             return Compare(sim, options, out, err);
         case Command::Picture:
             return DrawPictures(sim, options, err);
+        case Command::Explain:
+            return Explain(sim, options, out, err);
         case Command::Check:
         case Command::None:
             break;

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/Options.h"
+#include "sim/Explanation.h"
 #include "sim/Simulator.h"
 
 namespace tandrel {
@@ -47,17 +49,36 @@ struct DiagramRow {
 struct Diagram {
     long long lastStep = 0;  // columns 0 .. lastStep
     std::vector<DiagramRow> rows;
+    Layout layout = Layout::Pipelined;
+    Timeline timeline;  // the same rows by clock cycle
 };
 
 // One row per instruction fetched; fetches of addresses without an
-// instruction are left out.
-Diagram BuildDiagram(const Simulator& sim, const FetchHistory& history);
+// instruction are left out. Text column k (the state after k steps) shows
+// the stages of cycle k + 1.
+Diagram BuildDiagram(const Simulator& sim, const Timeline& timeline);
 
 // The diagram as text:
 //   addr  instruction    x 0   1   2 ...
 //      0  ADDI $1, $0, 5   IF  ID  EX  MEM WB
 // A squashed row is marked x and shows -- where its bubble travels.
 std::string FormatDiagram(const Diagram& diagram);
+
+// The other formats have one column per cycle run, 1 ... cycles:
+//   address,instruction,squashed,1,2,...   with cells IF ... WB, -- or empty
+std::string FormatDiagramCsv(const Diagram& diagram);
+//   {"layout","cycles","rows":[{"address","instruction","fetch","squashed",
+//    "cells":["IF","ID",...]}]}, cells from the fetch cycle on
+std::string FormatDiagramJson(const Diagram& diagram);
+// A picture for a slide: the stage names in the cells, each instruction in
+// the colour the window draws it in (its ring slot's stage colour), squashed
+// cells hatched grey.
+std::string FormatDiagramSvg(const Diagram& diagram);
+
+std::string FormatDiagramAs(const Diagram& diagram, DiagramFormat format);
+
+// A string as a JSON string literal.
+std::string JsonString(const std::string& text);
 
 }  // namespace cli
 }  // namespace tandrel

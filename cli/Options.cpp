@@ -1,6 +1,7 @@
 #include "cli/Options.h"
 
 #include <cstddef>
+#include <utility>
 
 namespace tandrel {
 namespace cli {
@@ -17,7 +18,7 @@ struct CommandEntry {
 
 constexpr CommandEntry kCommands[] = {
     {Command::Check, "check"},     {Command::Run, "run"},         {Command::Diagram, "diagram"},
-    {Command::Compare, "compare"}, {Command::Picture, "picture"},
+    {Command::Compare, "compare"}, {Command::Picture, "picture"}, {Command::Explain, "explain"},
 };
 
 // Which options a command takes.
@@ -38,7 +39,10 @@ Accepts AcceptsOf(Command command) {
             a.layout = a.steps = a.untilDone = a.format = a.json = true;
             break;
         case Command::Diagram:
-            a.layout = a.steps = a.untilDone = true;
+            a.layout = a.steps = a.untilDone = a.format = true;
+            break;
+        case Command::Explain:
+            a.layout = a.steps = a.untilDone = a.json = true;
             break;
         case Command::Compare:
             a.steps = a.untilDone = a.format = true;
@@ -89,6 +93,19 @@ bool ParseFormat(const std::string& text, NumberFormat& format) {
     else
         return false;
     return true;
+}
+
+bool ParseDiagramFormat(const std::string& text, DiagramFormat& format) {
+    static const std::pair<const char*, DiagramFormat> kFormats[] = {{"text", DiagramFormat::Text},
+                                                                     {"csv", DiagramFormat::Csv},
+                                                                     {"svg", DiagramFormat::Svg},
+                                                                     {"json", DiagramFormat::Json}};
+    for (const auto& [name, value] : kFormats) {
+        if (text != name) continue;
+        format = value;
+        return true;
+    }
+    return false;
 }
 
 bool IsHelp(const std::string& arg) {
@@ -145,6 +162,10 @@ class ArgumentReader {
                 if (!ParseCount(value, options.maxSteps)) return CountError(name, value);
             } else if (name == "--until-done" && accepts.untilDone && !hasValue) {
                 untilDoneGiven = true;
+            } else if (name == "--format" && options.command == Command::Diagram) {
+                if (!Value(name, hasValue, value, error)) return error;
+                if (!ParseDiagramFormat(value, options.diagramFormat))
+                    return "--format must be text, csv, svg or json, not '" + value + "'";
             } else if (name == "--format" && accepts.format) {
                 if (!Value(name, hasValue, value, error)) return error;
                 if (!ParseFormat(value, options.format))
@@ -253,7 +274,8 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
             return result;
         }
     }
-    if (options.command == Command::Diagram) options.layout = Layout::Pipelined;
+    if (options.command == Command::Diagram || options.command == Command::Explain)
+        options.layout = Layout::Pipelined;
     result.error = ArgumentReader(args, options).Read();
     return result;
 }
@@ -270,6 +292,8 @@ std::string ProgramHelp() {
            "  diagram FILE    print the pipeline diagram of a pipelined run\n"
            "  compare FILE    run on all three layouts and print what differs\n"
            "  picture FILE    draw the datapath into a 1150 x 870 PNG\n"
+           "  explain FILE    tell cycle by cycle what the pipeline did: stale reads,\n"
+           "                  forwards, taken branches (on simple: the level of each step)\n"
            "\n"
            "  tandrel-cli COMMAND --help   options of a command\n"
            "  tandrel-cli --version        the version\n"
@@ -321,6 +345,7 @@ std::string CommandHelp(Command command) {
             return std::string(
                        "Usage: tandrel-cli diagram FILE [--layout pipelined|forwarding]\n"
                        "         [--steps N | --until-done] [--max-steps N]\n"
+                       "         [--format text|csv|svg|json]\n"
                        "Prints the pipeline diagram: one row per instruction fetched (address and\n"
                        "canonical text), one column per step (0 = right after Reset), cells IF ID "
                        "EX\n"
@@ -329,7 +354,33 @@ std::string CommandHelp(Command command) {
                        "\n"
                        "  --layout L       pipelined (default) or forwarding\n"
                        "  --steps N        N steps (columns 0 to N)\n") +
-                   kStepOptions;
+                   kStepOptions +
+                   "  --format F       text (default, as above); csv, svg or json: one column per\n"
+                   "                   clock cycle 1 to N (cycle k is step k, text column k - 1),\n"
+                   "                   csv: address,instruction,squashed,1,...,N\n"
+                   "                   svg: a picture for a slide, cells in the stage colours\n"
+                   "                   json: {\"layout\",\"cycles\",\"rows\":[{\"address\",\n"
+                   "                   \"instruction\",\"fetch\",\"squashed\",\"cells\"}]}\n";
+        case Command::Explain:
+            return std::string(
+                       "Usage: tandrel-cli explain FILE [--layout simple|pipelined|forwarding]\n"
+                       "         [--steps N | --until-done] [--max-steps N] [--json]\n"
+                       "Runs FILE and tells, cycle by cycle (cycle k is step k), what happened in\n"
+                       "plain sentences: every register read too early (stale-read), with the\n"
+                       "value read, the value it should have been and the fix; every value the\n"
+                       "forwarding unit passed on (forward); every taken branch, the instruction\n"
+                       "in its delay slot and the two it squashed. On simple, one line per step\n"
+                       "naming the level of the datapath it reached.\n"
+                       "\n"
+                       "  --layout L       simple, pipelined (default) or forwarding\n"
+                       "  --steps N        N steps\n") +
+                   kStepOptions +
+                   "  --json           "
+                   "{\"layout\",\"cycles\",\"events\":[{\"cycle\",\"kind\",...}]}:\n"
+                   "                   stale-read: register, reader, writer, read, expected\n"
+                   "                   forward: register, from, to, reader, writer\n"
+                   "                   taken-branch, delay-slot, squashed: address\n"
+                   "                   level (simple): address, level, parts\n";
         case Command::Compare:
             return std::string(
                        "Usage: tandrel-cli compare FILE [--steps N | --until-done] [--max-steps "

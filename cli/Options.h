@@ -9,7 +9,10 @@
 namespace tandrel {
 namespace cli {
 
-enum class Command { None, Check, Run, Diagram, Compare, Picture };
+enum class Command { None, Check, Run, Diagram, Compare, Picture, Explain };
+
+// How diagram writes the pipeline diagram.
+enum class DiagramFormat { Text, Csv, Svg, Json };
 
 // Everything the command line asked for.
 struct Options {
@@ -24,8 +27,9 @@ struct Options {
     NumberFormat format = NumberFormat::Decimal;
     bool json = false;
     bool strict = false;  // check: warnings fail too
-    std::string output;   // picture: -o
-    std::string config;   // picture: --config
+    DiagramFormat diagramFormat = DiagramFormat::Text;
+    std::string output;  // picture: -o
+    std::string config;  // picture: --config
 };
 
 // The options, or the one-line reason they cannot be used (error not empty).
