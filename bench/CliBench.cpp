@@ -10,6 +10,7 @@
 #include <string>
 
 #include "cli/Program.h"
+#include "sim/Explanation.h"
 
 namespace tandrel {
 namespace {
@@ -82,6 +83,33 @@ void RunUntilDone(benchmark::State& state) {
 BENCHMARK(RunUntilDone)
     ->ArgName("layout")
     ->Arg(static_cast<int>(Layout::Simple))
+    ->Arg(static_cast<int>(Layout::Pipelined))
+    ->Arg(static_cast<int>(Layout::Forwarding))
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+// The same run with `explain`'s explainer watching every step: its events
+// and timeline should cost well under a fifth of the run.
+void ExplainUntilDone(benchmark::State& state) {
+    const auto layout = static_cast<Layout>(state.range(0));
+    std::size_t events = 0;
+    for (auto _ : state) {
+        Simulator sim;
+        cli::LoadDefinitionFile(sim, ProgramFile(), layout);
+        Explainer explainer;
+        explainer.Start(sim);
+        const cli::RunOutcome outcome =
+            cli::RunProgram(sim, cli::RunLimits{}, cli::ProgramEnd(sim),
+                            [&explainer](const Simulator& s) { explainer.Observe(s); });
+        events = explainer.Events().size();
+        if (!outcome.done || explainer.GetTimeline().cycles != outcome.steps)
+            state.SkipWithError("the explained run did not finish");
+    }
+    state.counters["events"] = static_cast<double>(events);
+}
+BENCHMARK(ExplainUntilDone)
+    ->ArgName("layout")
     ->Arg(static_cast<int>(Layout::Pipelined))
     ->Arg(static_cast<int>(Layout::Forwarding))
     ->Unit(benchmark::kMillisecond)
