@@ -144,9 +144,11 @@ std::string Xml(const std::string& text) {
     return out;
 }
 
-std::string Hex(const Colour& colour) {
+// A colour mixed with white, so that black text stays readable on it.
+std::string Light(const Colour& colour, int percentWhite) {
+    auto mix = [&](int c) { return (c * (100 - percentWhite) + 255 * percentWhite) / 100; };
     char text[8];
-    std::snprintf(text, sizeof text, "#%02x%02x%02x", colour.r, colour.g, colour.b);
+    std::snprintf(text, sizeof text, "#%02x%02x%02x", mix(colour.r), mix(colour.g), mix(colour.b));
     return text;
 }
 
@@ -210,16 +212,11 @@ std::string FormatDiagramSvg(const Diagram& diagram) {
         << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << width << "\" height=\"" << height
         << "\" viewBox=\"0 0 " << width << ' ' << height << "\" font-family=\""
         << "DejaVu Sans Mono, Menlo, Consolas, monospace\" font-size=\"" << kFont << "\">\n"
-        << "<defs><pattern id=\"bubble\" width=\"8\" height=\"8\" "
-           "patternUnits=\"userSpaceOnUse\" patternTransform=\"rotate(45)\">"
-           "<rect width=\"8\" height=\"8\" fill=\"#eeeeee\"/>"
-           "<line x1=\"0\" y1=\"0\" x2=\"0\" y2=\"8\" stroke=\"#b0b0b0\" "
-           "stroke-width=\"3\"/></pattern></defs>\n"
         << "<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n"
         << "<text x=\"" << kMargin << "\" y=\"" << kMargin + kRow / 2 + 5
         << "\" font-weight=\"bold\">"
         << (diagram.layout == Layout::Forwarding ? "Data Forwarding" : "Pipelined")
-        << " pipeline, cycle by cycle</text>\n";
+        << " datapath, cycle by cycle</text>\n";
     const int header = kMargin + kRow + kRow / 2 + 5;
     out << "<text x=\"" << kMargin << "\" y=\"" << header << "\" fill=\"#555555\">addr</text>\n"
         << "<text x=\"" << kMargin + 60 << "\" y=\"" << header
@@ -246,9 +243,10 @@ std::string FormatDiagramSvg(const Diagram& diagram) {
             const bool bubble = cell == timeline::Cell::Bubble;
             out << "<rect x=\"" << x + 1 << "\" y=\"" << y + 2 << "\" width=\"" << kCell - 2
                 << "\" height=\"" << kRow - 4 << "\" rx=\"4\" "
-                << (bubble ? std::string("fill=\"url(#bubble)\" stroke=\"#999999\"")
-                           : "fill=\"" + Hex(colour) + "\" fill-opacity=\"0.35\" stroke=\"" +
-                                 Hex(colour) + "\"")
+                << (bubble
+                        ? std::string("fill=\"#eeeeee\" stroke=\"#999999\" "
+                                      "stroke-dasharray=\"4 3\"")
+                        : "fill=\"" + Light(colour, 60) + "\" stroke=\"" + Light(colour, 0) + "\"")
                 << " stroke-width=\"2\"/>\n"
                 << "<text x=\"" << x + kCell / 2 << "\" y=\"" << baseline
                 << "\" text-anchor=\"middle\"" << (bubble ? " fill=\"#666666\"" : "") << '>'

@@ -72,7 +72,7 @@ std::string FormatDiagramCsv(const Diagram& diagram);
 std::string FormatDiagramJson(const Diagram& diagram);
 // A picture for a slide: the stage names in the cells, each instruction in
 // the colour the window draws it in (its ring slot's stage colour), squashed
-// cells hatched grey.
+// cells grey with a dashed border.
 std::string FormatDiagramSvg(const Diagram& diagram);
 
 std::string FormatDiagramAs(const Diagram& diagram, DiagramFormat format);

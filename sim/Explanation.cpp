@@ -427,7 +427,7 @@ std::string DescribeEvent(const Simulator& sim, Layout layout, const PipelineEve
                     << e.readyCycle;
             else
                 out << self << " read " << reg << " = " << e.read << ' ' << where << ", but "
-                    << other << " writes " << reg << " only at the end of cycle " << e.readyCycle;
+                    << other << " writes " << reg << " only in cycle " << e.readyCycle;
             if (!e.expectedKnown)
                 out << " (the run stopped before it did).";
             else if (e.expected == e.read)

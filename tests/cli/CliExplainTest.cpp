@@ -40,7 +40,7 @@ TEST(CliExplain, SentencesNameBothInstructionsTheValuesAndTheFix) {
     dir.Write("hazard.def", std::string(explaincase::kCases[0].program) + explaincase::kData);
     EXPECT_EQ(RunCli(dir, "explain hazard.def").out,
               "cycle 3: ADD $2, $1, $1 (at 4) read $1 = 0 in ID, but ADDI $1, $0, 5 (at 0) writes "
-              "$1 only at the end of cycle 5: it should be 5. On Pipelined put at least two "
+              "$1 only in cycle 5: it should be 5. On Pipelined put at least two "
               "instructions or NOPs between them; here there are none.\n"
               "6 cycles: 1 stale read, 0 taken branches, 0 squashed instructions\n");
     // Simple: one line per Step, the seven levels of each instruction.
