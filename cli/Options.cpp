@@ -378,9 +378,10 @@ std::string CommandHelp(Command command) {
                    "  --json           "
                    "{\"layout\",\"cycles\",\"events\":[{\"cycle\",\"kind\",...}]}:\n"
                    "                   stale-read: register, reader, writer, read, expected\n"
+                   "                   (null when the run stopped before the writer wrote)\n"
                    "                   forward: register, from, to, reader, writer\n"
                    "                   taken-branch, delay-slot, squashed: address\n"
-                   "                   level (simple): address, level, parts\n";
+                   "                   level (simple): address, level, what, parts\n";
         case Command::Compare:
             return std::string(
                        "Usage: tandrel-cli compare FILE [--steps N | --until-done] [--max-steps "

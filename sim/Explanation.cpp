@@ -275,6 +275,15 @@ void Explainer::ReadInEx(const Simulator& sim) {
         const bool fromMemWb = read.code == forward::kMemWb && writer == &inWb;
         const int reg = static_cast<int>(read.reg);
         if ((!fromExMem && !fromMemWb) || (fromExMem && writer->loads)) {
+            // Both ALU inputs reading one register (ADD $2, $1, $1) is one stale read.
+            if (read.to == Operand::AluB && !events.empty()) {
+                PipelineEvent& last = events.back();
+                if (last.kind == EventKind::StaleRead && last.cycle == cycle &&
+                    last.to == Operand::AluA && last.reg == reg) {
+                    last.to = Operand::AluAB;
+                    continue;
+                }
+            }
             StaleRead(reader, *writer, reg, read.to, read.value);
             events.back().forwarded = fromExMem;
             continue;
@@ -376,7 +385,7 @@ void Explainer::ObserveSimple(const Simulator& sim) {
     event.kind = EventKind::Level;
     event.address = levelAddress;
     event.level = level;
-    event.parts = anyActive ? parts : "Registers written, PC";
+    event.parts = anyActive ? parts : "Registers (written), PC (next address)";
     event.what = anyActive ? LevelName(reached) : "write-back and next PC";
     events.push_back(event);
     if (!anyActive) level = kSimpleLevels;
@@ -401,7 +410,7 @@ const char* EventKindName(EventKind kind) {
 }
 
 const char* OperandName(Operand to) {
-    static const char* const kNames[] = {"", "A", "B", "store data"};
+    static const char* const kNames[] = {"", "A", "B", "A and B", "store data"};
     return kNames[static_cast<int>(to)];
 }
 
@@ -414,10 +423,12 @@ std::string DescribeEvent(const Simulator& sim, Layout layout, const PipelineEve
     const std::string self = InstructionLabel(sim, e.address);
     const std::string other = InstructionLabel(sim, e.other);
     const std::string reg = "$" + std::to_string(e.reg);
-    const std::string where = e.to == Operand::RegisterRead ? "in ID"
-                              : e.to == Operand::StoreData
-                                  ? "as the data to store"
-                                  : std::string("for ALU input ") + OperandName(e.to);
+    const std::string where =
+        e.to == Operand::RegisterRead ? "in ID"
+        : e.to == Operand::StoreData
+            ? "as the data to store"
+            : std::string(e.to == Operand::AluAB ? "for ALU inputs " : "for ALU input ") +
+                  OperandName(e.to);
     switch (e.kind) {
         case EventKind::StaleRead:
             if (e.writerLoads && layout == Layout::Forwarding && e.forwarded)

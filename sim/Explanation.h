@@ -49,7 +49,7 @@ enum class EventKind {
 
 // Where a value went: read in ID from the register file (Pipelined), or an
 // input of the EX stage chosen by MUX A or MUX B (Data Forwarding).
-enum class Operand { RegisterRead, AluA, AluB, StoreData };
+enum class Operand { RegisterRead, AluA, AluB, AluAB, StoreData };
 
 // Where a forwarded value came from.
 enum class ForwardSource { ExMem, MemWb };

@@ -24,7 +24,7 @@ inline const Case kCases[] = {
      R"({"cycle":4,"kind":"stale-read","register":1,"reader":8,"writer":0,"read":0,"expected":5})",
      R"({"cycle":5,"kind":"forward","register":1,"from":"MEM/WB","to":"A","reader":8,"writer":0})"},
     {"AluResultAtDistance3", "ADDI $1, $0, 5\nNOP\nNOP\nSUB $2, $0, $1\n", "", ""},
-    {"LoadUsedAtOnce", "LW $1, 8($0)\nADD $2, $1, $0\n",
+    {"LoadUsedAtOnce", "LW $1, 8($0)\nADD $2, $1, $1\n",
      R"({"cycle":3,"kind":"stale-read","register":1,"reader":4,"writer":0,"read":0,"expected":7})",
      R"({"cycle":4,"kind":"stale-read","register":1,"reader":4,"writer":0,"read":8,"expected":7})"},
     {"LoadUsedAfterOneNop", "LW $1, 8($0)\nNOP\nADD $2, $0, $1\n",
