@@ -124,14 +124,22 @@ void Explainer::Start(const Simulator& sim) {
         return;
     }
     const BuiltLayout& path = sim.Datapath();
+    if (path.ifid == nullptr) {  // no datapath built: nothing to watch
+        layout = Layout::Simple;
+        return;
+    }
     usesRead1 = UsersOf(path.registers, Registers::kReadData1);
     usesRead2 = UsersOf(path.registers, Registers::kReadData2);
     const Component* muxA = nullptr;
     const Component* muxB = nullptr;
     for (const auto& element : sim.Elements()) {
         if (element->kind != ElementKind::Forwarding) continue;
-        muxA = element->Out(Forwarding::kForwardA).targets.front()->owner;
-        muxB = element->Out(Forwarding::kForwardB).targets.front()->owner;
+        auto driven = [&](int port) -> const Component* {
+            const auto& targets = element->Out(port).targets;
+            return targets.empty() ? nullptr : targets.front()->owner;
+        };
+        muxA = driven(Forwarding::kForwardA);
+        muxB = driven(Forwarding::kForwardB);
     }
     usesMuxA = UsersOf(muxA, Mux3::kOutput);
     usesMuxB = UsersOf(muxB, Mux3::kOutput);
