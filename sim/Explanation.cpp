@@ -369,11 +369,8 @@ void Explainer::Branch() {
 // are the level of the datapath the instruction has reached.
 void Explainer::ObserveSimple(const Simulator& sim) {
     const auto& elements = sim.Elements();
-    if (level == 0 || level == kSimpleLevels) {
-        level = 0;
-        levelAddress = 0;
-    }
-    if (level == 0) levelAddress = sim.fetchAddress[(sim.fetchSlot + 4) % Simulator::kStages];
+    if (level == kSimpleLevels) level = 0;
+    if (level == 0) levelAddress = sim.PcValue();  // it moves on only in the last level
     ++level;
     std::string parts;
     std::vector<ElementKind> reached;
