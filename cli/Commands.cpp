@@ -86,7 +86,7 @@ int DrawDiagram(Simulator& sim, const Options& options, std::ostream& out, std::
     const RunOutcome outcome = RunExplained(sim, options, explainer);
     out << FormatDiagramAs(BuildDiagram(sim, explainer.GetTimeline()), options.diagramFormat);
     if (!outcome.limitHit) return kExitSuccess;
-    ReportLimit(err, options, options.layout, "");
+    ReportLimit(err, options, options.layout, "", outcome.wrapped);
     return kExitStepLimit;
 }
 

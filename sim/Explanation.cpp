@@ -400,11 +400,13 @@ std::string InstructionLabel(const Simulator& sim, std::uint64_t address) {
     std::wstring text;
     bool error = false;
     sim.GetProgramLine(address, text, error);
+    // The labels and the instruction, without a comment.
     std::string out;
     for (wchar_t c : text) {
-        if (c == L'\n' || c == L'\r') break;
+        if (c == L'\n' || c == L'\r' || c == L'#') break;
         out.push_back(c >= 0 && c < 128 ? static_cast<char>(c) : '?');
     }
+    while (!out.empty() && out.back() == ' ') out.pop_back();
     return out + " (at " + std::to_string(address) + ")";
 }
 
