@@ -25,6 +25,9 @@ namespace {
 constexpr int kDataRows = Simulator::kDataWords;
 constexpr int kMaxMessages = 500;
 const wxChar* const kDefinitionFiles = wxT("Definition files (*.def)|*.def");
+// A data cell that is no 32-bit word.
+const wxColour kRefusedBackground(255, 215, 215);
+const wxColour kRefusedText(160, 0, 0);
 
 // Why a file cannot be read, in the system's words; empty when it can.
 wxString OpenProblem(const wxString& path) {
@@ -61,7 +64,7 @@ void MyFrame::BuildEditorTab(wxNotebook* notebook) {
 
     auto* buttons = new wxBoxSizer(wxHORIZONTAL);
     buttons->Add(new wxButton(textPanel, ID_LOAD_BUTTON, wxT("&Load")), 1, wxEXPAND | wxALL, 0);
-    buttons->Add(new wxButton(textPanel, ID_SAVE_BUTTON, wxT("&Save")), 1, wxEXPAND | wxALL, 0);
+    buttons->Add(new wxButton(textPanel, ID_SAVE_BUTTON, wxT("S&ave")), 1, wxEXPAND | wxALL, 0);
     buttons->Add(new wxButton(textPanel, ID_PARSE_BUTTON, wxT("&Parse")), 1, wxEXPAND | wxALL, 0);
     programText = new wxTextCtrl(textPanel, wxID_ANY, wxEmptyString, wxDefaultPosition,
                                  wxDefaultSize, wxTE_MULTILINE | wxTE_RICH2);
@@ -84,7 +87,11 @@ void MyFrame::BuildEditorTab(wxNotebook* notebook) {
     dataGrid = new wxGrid(dataPanel, ID_DATA_GRID, wxDefaultPosition, wxDefaultSize, wxWANTS_CHARS);
     dataGrid->CreateGrid(kDataRows, 1, wxGrid::wxGridSelectCells);
     dataGrid->SetColLabelValue(0, wxT("Data"));
-    dataGrid->SetColFormatNumber(0);
+    // A plain text column: the grid's number editor would drop what it
+    // cannot take (a '.', an 'x', digits past its range) as it is typed.
+    auto* column = new wxGridCellAttr;
+    column->SetAlignment(wxALIGN_RIGHT, wxALIGN_CENTRE);
+    dataGrid->SetColAttr(0, column);
     dataGrid->SetColSize(0, 240);
     dataGrid->SetRowLabelSize(43);
     for (int row = 0; row < kDataRows; ++row) {
@@ -98,13 +105,23 @@ void MyFrame::BuildEditorTab(wxNotebook* notebook) {
     dataSizer->Add(new wxStaticText(dataPanel, wxID_ANY, wxT("Initial Memory Data:")), 0,
                    wxEXPAND | wxALL, 3);
     dataSizer->Add(dataGrid, 2, wxEXPAND | wxALL, 3);
+    cellProblemText = new wxStaticText(dataPanel, wxID_ANY, wxEmptyString);
+    cellProblemText->SetForegroundColour(kRefusedText);
+    dataSizer->Add(cellProblemText, 0, wxEXPAND | wxALL, 3);
+    dataGrid->GetGridWindow()->Bind(wxEVT_MOTION, [this](wxMouseEvent& event) {
+        event.Skip();
+        const wxPoint at = dataGrid->CalcUnscrolledPosition(event.GetPosition());
+        const auto problem = cellProblems.find(dataGrid->YToRow(at.y));
+        dataGrid->GetGridWindow()->SetToolTip(problem != cellProblems.end() ? problem->second
+                                                                            : wxString());
+    });
     dataPanel->SetSizer(dataSizer);
 
     editorSplitter->SplitVertically(dataPanel, textPanel, 100);
     auto* outerSizer = new wxBoxSizer(wxHORIZONTAL);
     outerSizer->Add(editorSplitter, 1, wxEXPAND | wxALL, 3);
     outer->SetSizer(outerSizer);
-    notebook->AddPage(outer, wxT("&Editor"), false);
+    notebook->AddPage(outer, wxT("E&ditor"), false);
 }
 
 void MyFrame::SyncInitialData(bool reload) {
@@ -117,13 +134,45 @@ void MyFrame::SyncInitialData(bool reload) {
             dataGrid->SetCellValue(row, 0, FormatNumber(word, false, false, NumberFormat::Decimal));
         }
     }
+    // A cell keeps what was typed; one that is no 32-bit word counts as 0
+    // and is marked, with the reason, until it is put right.
     for (int row = 0; row < kDataRows; ++row) {
-        const auto number = ParseCellNumber(dataGrid->GetCellValue(row, 0).ToStdWstring());
-        const std::uint64_t word = number ? static_cast<std::uint32_t>(*number) : std::uint64_t{0};
-        memory->storage[static_cast<std::uint64_t>(row)] = word;
-        simulator->SetData(static_cast<std::uint64_t>(row), word);
-        if (!number || *number == 0) dataGrid->SetCellValue(row, 0, wxT("0"));
+        const wxString text = dataGrid->GetCellValue(row, 0);
+        const CellNumber cell = ReadCellNumber(text.ToStdWstring());
+        memory->storage[static_cast<std::uint64_t>(row)] = cell.word;
+        simulator->SetData(static_cast<std::uint64_t>(row), cell.word);
+        if (text.empty()) dataGrid->SetCellValue(row, 0, wxT("0"));
+        MarkCell(row, cell.problem);
     }
+    ShowCellProblems();
+}
+
+void MyFrame::MarkCell(int row, const std::wstring& problem) {
+    if (!problem.empty()) {
+        const bool marked = cellProblems.count(row) != 0;
+        cellProblems[row] = problem;
+        if (marked) return;
+        dataGrid->SetCellBackgroundColour(row, 0, kRefusedBackground);
+        dataGrid->SetCellTextColour(row, 0, kRefusedText);
+    } else if (cellProblems.erase(row) != 0) {
+        dataGrid->SetAttr(row, 0, nullptr);  // back to the column's look
+    }
+}
+
+void MyFrame::ShowCellProblems() {
+    wxString text;
+    if (!cellProblems.empty()) {
+        const auto& [row, problem] = *cellProblems.begin();
+        text = wxString::Format(wxT("Row %d: "), row) + problem + wxT(" It counts as 0.");
+        if (cellProblems.size() > 1)
+            text += wxString::Format(wxT(" %d cells are marked."),
+                                     static_cast<int>(cellProblems.size()));
+    }
+    if (cellProblemText->GetLabel() == text) return;
+    cellProblemText->SetLabel(text);
+    cellProblemText->Wrap(std::max(dataPanel->GetClientSize().x - 6, 100));
+    dataGrid->ForceRefresh();
+    dataPanel->Layout();
 }
 
 void MyFrame::HighlightErrors() {

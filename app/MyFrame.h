@@ -57,6 +57,8 @@ class MyFrame : public wxFrame, public CanvasHost {
 
     // Editor tab (EditorTab.cpp).
     void SyncInitialData(bool reload);
+    // The reason each refused data cell gives, by row.
+    const std::map<int, wxString>& CellProblems() const { return cellProblems; }
     void HighlightErrors();
     void ShowParseMessages();
     // The flows behind Load, Save and Parse, with the file name already
@@ -104,6 +106,7 @@ class MyFrame : public wxFrame, public CanvasHost {
     void OnInstructionSelected(wxListEvent& event);
     void OnOpenExample(wxCommandEvent& event);
     void OnClose(wxCloseEvent& event);
+    void OnViewLeftPanel(wxCommandEvent& event);
 
     // Applies the choices of a closed options dialog (OptionsDialog.cpp).
     void ApplyOptions(const class MyDialog& dialog);
@@ -114,6 +117,8 @@ class MyFrame : public wxFrame, public CanvasHost {
     void BuildEditorTab(wxNotebook* notebook);
     void BuildHelp();
     void BuildIcons();
+    void MarkCell(int row, const std::wstring& problem);
+    void ShowCellProblems();
 
   public:
     // Asks before a save replaces a file; tests answer in its place.
@@ -140,6 +145,8 @@ class MyFrame : public wxFrame, public CanvasHost {
     wxTextCtrl* messagesText = nullptr;
     std::map<int, MyDatalist*> lists;
     wxGrid* dataGrid = nullptr;
+    wxStaticText* cellProblemText = nullptr;
+    std::map<int, wxString> cellProblems;
     wxHtmlHelpController* help = nullptr;
     wxIconBundle* icons = nullptr;
     bool initialised = false;

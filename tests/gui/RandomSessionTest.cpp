@@ -271,14 +271,15 @@ class Session {
             for (auto after = done.rbegin(); after != it; ++after)
                 later |= after->first == it->first;
             if (later) continue;
-            const auto number = ParseCellNumber(it->second.ToStdWstring());
-            const std::uint64_t expected = number ? static_cast<std::uint32_t>(*number) : 0u;
+            const CellNumber cell = ReadCellNumber(it->second.ToStdWstring());
+            const std::uint64_t expected = cell.word;
             const std::uint64_t word = frame.GetSimulator().GetData(it->first);
             if (word != expected)
                 Fail("grid row " + std::to_string(it->first) + " holds " + std::to_string(word) +
                      ", expected " + std::to_string(expected));
-            if (!number && grid->GetCellValue(it->first, 0) != wxT("0"))
-                Fail("invalid cell text kept: " + Quote(grid->GetCellValue(it->first, 0)));
+            // What was typed stays, right or wrong: a refused cell says so.
+            if (!it->second.empty() && grid->GetCellValue(it->first, 0) != it->second)
+                Fail("cell text changed to " + Quote(grid->GetCellValue(it->first, 0)));
         }
     }
 
