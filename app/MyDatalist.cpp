@@ -1,5 +1,7 @@
 #include "app/MyDatalist.h"
 
+#include <algorithm>
+
 namespace tandrel {
 
 wxBEGIN_EVENT_TABLE(MyDatalist, wxListCtrl)
@@ -17,13 +19,17 @@ MyDatalist::MyDatalist(unsigned step_, unsigned count_, const wxString& firstCol
       count(count_),
       firstColumn(firstColumn_),
       valueTexts(count_),
+      columnTexts(count_),
       rowAttributes(count_) {}
 
-void MyDatalist::Rebuild(std::vector<wxString> values) {
+void MyDatalist::Rebuild(std::vector<wxString> values, std::vector<wxString> texts) {
     DeleteAllItems();
     while (GetColumnCount() > 0) DeleteColumn(0);
     InsertColumn(0, firstColumn, wxLIST_FORMAT_LEFT, wxLIST_AUTOSIZE);
     InsertColumn(1, wxT("Data"), wxLIST_FORMAT_LEFT, wxLIST_AUTOSIZE);
+    if (!textColumn.empty()) InsertColumn(2, textColumn, wxLIST_FORMAT_LEFT, wxLIST_AUTOSIZE);
+    texts.resize(count);
+    columnTexts = std::move(texts);
     SetValues(std::move(values));
     SetItemCount(count);
 }
@@ -34,9 +40,13 @@ void MyDatalist::SetValues(std::vector<wxString> values) {
     if (GetItemCount() > 0) RefreshItems(0, GetItemCount() - 1);
 }
 
-void MyDatalist::SetRowColour(unsigned row, const wxColour& colour) {
-    if (row >= count || rowAttributes[row].GetBackgroundColour() == colour) return;
-    rowAttributes[row].SetBackgroundColour(colour);
+void MyDatalist::SetRowColours(unsigned row, const wxColour& background, const wxColour& text) {
+    if (row >= count) return;
+    wxItemAttr& attributes = rowAttributes[row];
+    if (attributes.GetBackgroundColour() == background && attributes.GetTextColour() == text)
+        return;
+    attributes.SetBackgroundColour(background);
+    attributes.SetTextColour(text);
     if (static_cast<long>(row) < GetItemCount()) RefreshItem(row);
 }
 
@@ -53,12 +63,19 @@ void MyDatalist::SetMarkedRow(long row) {
     }
 }
 
+int MyDatalist::WidestValue() const {
+    int widest = 0;
+    for (const wxString& text : valueTexts) widest = std::max(widest, GetTextExtent(text).x);
+    return widest;
+}
+
 wxString MyDatalist::OnGetItemText(long item, long column) const {
     if (item < 0 || static_cast<unsigned long>(item) >= count) return wxString();
     if (column == 0) {
         const wxString address = wxString::Format(wxT("%d"), static_cast<int>(item * step));
         return item == markedRow ? wxString(L"\u25B6 ") + address : address;
     }
+    if (column == 2) return columnTexts[static_cast<size_t>(item)];
     return valueTexts[static_cast<size_t>(item)];
 }
 

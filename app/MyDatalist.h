@@ -22,11 +22,18 @@ class MyDatalist : public wxListCtrl {
     // The byte address (step x row) of the last row the user clicked, or -1.
     long long SelectedAddress() const { return selectedAddress; }
 
-    // Re-creates the columns and every row with the given value texts.
-    void Rebuild(std::vector<wxString> values);
+    // Gives the list a third column, after the values, with this heading.
+    void AddTextColumn(const wxString& heading) { textColumn = heading; }
+    bool HasTextColumn() const { return !textColumn.empty(); }
+    // The width in pixels of the widest value text.
+    int WidestValue() const;
+
+    // Re-creates the columns and every row with the given value texts (and
+    // third-column texts).
+    void Rebuild(std::vector<wxString> values, std::vector<wxString> texts = {});
     // Replaces the value texts.
     void SetValues(std::vector<wxString> values);
-    void SetRowColour(unsigned row, const wxColour& colour);
+    void SetRowColours(unsigned row, const wxColour& background, const wxColour& text);
     // Marks one row (the instruction the drawing follows) with an arrow and
     // bold text, leaving its background colour visible; -1 marks none.
     void SetMarkedRow(long row);
@@ -41,9 +48,11 @@ class MyDatalist : public wxListCtrl {
     unsigned step;
     unsigned count;
     wxString firstColumn;
+    wxString textColumn;  // empty: two columns only
     long long selectedAddress = -1;
     long markedRow = -1;
     std::vector<wxString> valueTexts;
+    std::vector<wxString> columnTexts;
     mutable std::vector<wxItemAttr> rowAttributes;
 
     wxDECLARE_EVENT_TABLE();

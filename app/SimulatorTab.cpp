@@ -24,12 +24,19 @@ struct ListSpec {
 
 constexpr ListSpec kLists[kListCount] = {
     {MyDatalist::kInstructions, L"&Instructions", 4, 512, L"Instr."},
-    {MyDatalist::kRegisters, L"&Registers", 1, 32, L"Addr."},
-    {MyDatalist::kData, L"&Data", 1, 512, L"Addr."},
+    {MyDatalist::kRegisters, L"Re&gisters", 1, 32, L"Addr."},
+    {MyDatalist::kData, L"D&ata", 1, 512, L"Addr."},
 };
 
 wxColour ToWx(const Colour& colour) {
     return wxColour(colour.r, colour.g, colour.b, colour.a);
+}
+
+// The instruction the word at an address is, as the machine will run it;
+// empty where the program has no instruction.
+wxString InstructionColumnText(const Simulator& simulator, std::uint64_t address) {
+    if (simulator.GetInstructionKind(address) == InstructionKind::None) return wxString();
+    return wxString(InstructionText(simulator.GetInstructionMemory()->Read(address)));
 }
 
 }  // namespace
@@ -53,7 +60,7 @@ void MyFrame::BuildSimulatorTab(wxNotebook* notebook) {
                             wxTAB_TRAVERSAL | wxNO_BORDER);
     leftPanel->SetMinSize(wxSize(213, 450));
     auto* column = new wxBoxSizer(wxVERTICAL);
-    column->Add(new wxButton(leftPanel, wxID_FORWARD, wxT("&Step")), 0, wxEXPAND | wxALL, 0);
+    column->Add(new wxButton(leftPanel, wxID_FORWARD, wxT("S&tep")), 0, wxEXPAND | wxALL, 0);
     column->Add(new wxButton(leftPanel, wxID_STOP, wxT("&Reset")), 0, wxEXPAND | wxALL, 0);
     auto* listBook = new wxNotebook(leftPanel, wxID_ANY);
     column->Add(listBook, 1, wxEXPAND | wxALL, 3);
@@ -63,6 +70,7 @@ void MyFrame::BuildSimulatorTab(wxNotebook* notebook) {
         auto* page = new wxPanel(listBook, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                                  wxTAB_TRAVERSAL | wxNO_BORDER);
         auto* list = new MyDatalist(row.step, row.count, row.firstColumn, page, row.id);
+        if (row.id == MyDatalist::kInstructions) list->AddTextColumn(wxT("Instruction"));
         auto* pageSizer = new wxBoxSizer(wxVERTICAL);
         pageSizer->Add(list, 1, wxEXPAND | wxALL, 3);
         page->SetSizer(pageSizer);
@@ -88,13 +96,14 @@ void MyFrame::BuildSimulatorTab(wxNotebook* notebook) {
     auto* outerSizer = new wxBoxSizer(wxHORIZONTAL);
     outerSizer->Add(simulatorSplitter, 1, wxEXPAND | wxALL, 0);
     outer->SetSizer(outerSizer);
-    notebook->AddPage(outer, wxT("&Simulator"), true);
+    notebook->AddPage(outer, wxT("Si&mulator"), true);
 }
 
 void MyFrame::RebuildLists() {
     const bool fields = display.Flag(option::kShowInstructionsInFields);
     for (auto& [id, list] : lists) {
         std::vector<wxString> values(list->Count());
+        std::vector<wxString> texts;
         for (unsigned row = 0; row < list->Count(); ++row) {
             const std::uint64_t address = std::uint64_t{row} * list->Step();
             if (id == MyDatalist::kInstructions) {
@@ -102,6 +111,7 @@ void MyFrame::RebuildLists() {
                     fields ? wxString(simulator->InstructionFields(address, display.numberFormat))
                            : wxString(FormatNumber(simulator->GetInstructionMemory()->Read(address),
                                                    true, false, display.numberFormat));
+                texts.push_back(InstructionColumnText(*simulator, address));
             } else {
                 Memory* memory = id == MyDatalist::kRegisters
                                      ? static_cast<Memory*>(simulator->GetRegisters())
@@ -110,7 +120,7 @@ void MyFrame::RebuildLists() {
                     FormatNumber(memory->Read(address), false, false, display.numberFormat);
             }
         }
-        list->Rebuild(std::move(values));
+        list->Rebuild(std::move(values), std::move(texts));
     }
     ColourInstructionRows();
 }
@@ -136,15 +146,15 @@ void MyFrame::ColourInstructionRows() {
     instructions->SetMarkedRow(followed < instructions->Count() ? static_cast<long>(followed) : -1);
 
     Config& config = Config::Instance();
-    const wxColour white(255, 255, 255);
     const int textLines = programText != nullptr ? programText->GetNumberOfLines() : 0;
     long position = 0;
     for (unsigned row = 0; row < instructions->Count(); ++row) {
         const int slot = simulator->InstructionRowColour(std::uint64_t{row} * 4);
-        const wxColour colour = slot == Simulator::kWhiteRow
-                                    ? white
-                                    : ToWx(config.GetColour(option::kStage1Colour + slot));
-        instructions->SetRowColour(row, colour);
+        const Colour background = slot == Simulator::kWhiteRow
+                                      ? Colour::Rgba(255, 255, 255)
+                                      : config.GetColour(option::kStage1Colour + slot);
+        const wxColour colour = ToWx(background);
+        instructions->SetRowColours(row, colour, ToWx(TextColourOn(background)));
         // Rows past the program text's last line have no text to colour.
         if (static_cast<int>(row) >= textLines) continue;
         const long length = programText->GetLineLength(static_cast<long>(row));

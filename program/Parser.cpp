@@ -176,6 +176,24 @@ std::wstring CommentOf(const std::wstring& typed, std::size_t at) {
 
 }  // namespace
 
+std::wstring InstructionText(std::uint64_t word) {
+    if (word == 0) return InstructionInfoOf(InstructionKind::NOP).name;
+    const auto opcode =
+        static_cast<std::uint32_t>((word >> field::kOpcodeShift) & field::kOpcodeMask);
+    const auto funct = static_cast<std::uint32_t>(word & field::kFunctMask);
+    for (const InstructionInfo& info : kInstructionTable) {
+        if (info.format == InstructionFormat::None || info.opcode != opcode) continue;
+        if (info.format == InstructionFormat::Register && info.funct != funct) continue;
+        Operands ops;
+        ops.rs = static_cast<std::uint32_t>((word >> field::kRsShift) & field::kRegisterMask);
+        ops.rt = static_cast<std::uint32_t>((word >> field::kRtShift) & field::kRegisterMask);
+        ops.rd = static_cast<std::uint32_t>((word >> field::kRdShift) & field::kRegisterMask);
+        ops.immediate = static_cast<std::int16_t>(word & field::kImmediateMask);
+        return CanonicalText(info, ops);
+    }
+    return std::wstring();
+}
+
 const wchar_t* ParseErrorMessage(ParseError error) {
     const auto code = static_cast<std::size_t>(error);
     return code < kMessages.size() ? kMessages[code] : kMessages[0];

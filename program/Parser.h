@@ -37,6 +37,11 @@ enum class ParseError : int {
 // The fixed message of an error code.
 const wchar_t* ParseErrorMessage(ParseError error);
 
+// An instruction word written out as a correct line reads ("ADDI $1, $0, 10",
+// no line break), with the immediate as the machine takes it: 16 bits, sign
+// extended. Empty for a word that is none of the ten instructions.
+std::wstring InstructionText(std::uint64_t word);
+
 class Parser;
 
 // The summary the messages box and tandrel-cli check start with. It says

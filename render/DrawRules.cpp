@@ -1,6 +1,7 @@
 #include "render/DrawRules.h"
 
 #include <algorithm>
+#include <cmath>
 #include <stdexcept>
 
 namespace tandrel {
@@ -110,6 +111,19 @@ ColourRecord Dimmed(const ColourRecord& colour, float brightness) {
                         Clamp01(colour.b * brightness),
                         Clamp01(colour.a * brightness + kComponentMax * (1.0f - brightness)),
                         colour.valid};
+}
+
+Colour TextColourOn(const Colour& background) {
+    const auto linear = [](std::uint8_t component) {
+        const double c = component / 255.0;
+        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    const double luminance = 0.2126 * linear(background.r) + 0.7152 * linear(background.g) +
+                             0.0722 * linear(background.b);
+    // Contrast ratios (L1 + 0.05) / (L2 + 0.05) against black (L 0) and white (L 1).
+    const double againstBlack = (luminance + 0.05) / 0.05;
+    const double againstWhite = 1.05 / (luminance + 0.05);
+    return againstBlack >= againstWhite ? Colour::Rgba(0, 0, 0) : Colour::Rgba(255, 255, 255);
 }
 
 int DrawContext::ColourIndex(int stage) const {

@@ -70,6 +70,12 @@ ColourRecord Mix(const ColourRecord& fill, const ColourRecord& fade, double t);
 // clamped to 0..1 as OpenGL does.
 ColourRecord Dimmed(const ColourRecord& colour, float brightness);
 
+// Black or white, whichever stands out more from a background: the one with
+// the higher contrast ratio by relative luminance (sRGB). Text on rows and
+// lines coloured by pipeline stage uses it, so a dark stage colour gets
+// white text.
+Colour TextColourOn(const Colour& background);
+
 // Everything one frame's decisions read besides the elements themselves.
 struct DrawContext {
     DisplayOptions options;

@@ -63,6 +63,16 @@ TEST(ColourTable, StartsWithTheDefaultsAndFollowsTheConfiguration) {
     ExpectColour(colours.Get(option::kTextColour), 0, 0, 0, 1);
 }
 
+// Row text on the default stage colours: only the dark blue takes white.
+TEST(TextColour, StandsOutFromEachDefaultStageColour) {
+    Config config{std::string{}};
+    const Colour black = Colour::Rgba(0, 0, 0), white = Colour::Rgba(255, 255, 255);
+    const Colour expected[Simulator::kStages] = {black, black, black, white, black};
+    for (int i = 0; i < Simulator::kStages; ++i)
+        EXPECT_EQ(TextColourOn(config.GetColour(option::kStage1Colour + i)), expected[i]) << i;
+    EXPECT_EQ(TextColourOn(white), black);  // rows no stage holds
+}
+
 TEST(ColourMixing, MixesFromFillTowardsFadeAndDimsToOpaque) {
     const ColourRecord fill{0.2f, 0.4f, 0.6f, 1.0f, true};
     const ColourRecord fade{1.0f, 1.0f, 1.0f, 0.0f, true};

@@ -69,7 +69,17 @@ TEST(ParserTest, EncodesEveryInstruction) {
         EXPECT_EQ(p.parser.GetInstructionKind(0), c.kind);
         EXPECT_EQ(p.Line(0).text, c.text);
         EXPECT_FALSE(p.Line(0).error);
+        // Written back from the word, the line reads the same wherever the
+        // immediate fits its 16 bits (the list shows what the machine runs).
+        bool fits = true;
+        for (const wchar_t* beyond : {L"40000", L"70000", L"2147483648"})
+            fits &= c.text.find(beyond) == std::wstring::npos;
+        if (fits) {
+            EXPECT_EQ(InstructionText(c.word) + L"\n", c.text);
+        }
     }
+    EXPECT_EQ(InstructionText(0x2001EE90), L"ADDI $1, $0, -4464");
+    EXPECT_EQ(InstructionText(0xFC000000), L"");  // opcode 63 is no instruction
 }
 
 TEST(ParserTest, RecordsOneErrorPerFaultyLine) {
