@@ -25,6 +25,9 @@ enum : int {
     // File > Open Example, one id per example file.
     ID_EXAMPLE_FIRST = 6100,
     ID_EXAMPLE_LAST = 6199,
+    ID_STEP_MENU = 6028,
+    ID_RESET_MENU = 6029,
+    ID_VIEW_LEFT_PANEL = 6030,
 };
 
 }  // namespace tandrel

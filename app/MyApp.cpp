@@ -22,7 +22,11 @@ class MyApp : public wxApp {
         int count = static_cast<int>(argumentPointers.size());
         StartGlut(&count, argumentPointers.data());
 
-        auto* frame = new MyFrame(wxT("Tandrel"), wxPoint(50, 50), wxSize(450, 340));
+        // The frame starts at the size it is maximized to: the stored sash
+        // positions are applied at the end of start-up, and a window still
+        // at a small size would push them aside (and store that).
+        const wxRect screen = wxGetClientDisplayRect();
+        auto* frame = new MyFrame(wxT("Tandrel"), screen.GetPosition(), screen.GetSize());
         frame->Show(true);
         SetTopWindow(frame);
         frame->FinishStartup();

@@ -7,6 +7,8 @@
 #include <wx/stdpaths.h>
 
 #include "app/Help.h"
+#include <algorithm>
+
 #include "app/Ids.h"
 #include "app/MyDatalist.h"
 #include "config/Config.h"
@@ -18,6 +20,9 @@ wxBEGIN_EVENT_TABLE(MyFrame, wxFrame)
     EVT_SPLITTER_SASH_POS_CHANGED(ID_EDITOR_SPLITTER, MyFrame::OnSashChanged)
     EVT_BUTTON(wxID_FORWARD, MyFrame::OnStep)
     EVT_BUTTON(wxID_STOP, MyFrame::OnReset)
+    EVT_MENU(ID_STEP_MENU, MyFrame::OnStep)
+    EVT_MENU(ID_RESET_MENU, MyFrame::OnReset)
+    EVT_MENU(ID_VIEW_LEFT_PANEL, MyFrame::OnViewLeftPanel)
     EVT_MENU(ID_LAYOUT_SIMPLE, MyFrame::OnLayout)
     EVT_MENU(ID_LAYOUT_PIPELINED, MyFrame::OnLayout)
     EVT_MENU(ID_LAYOUT_FORWARDING, MyFrame::OnLayout)
@@ -62,6 +67,19 @@ void CheckFirst(wxMenu* menu, std::initializer_list<std::pair<int, int>> optionA
     }
 }
 
+// The Simulate menu, one row an item in menu order: the same actions as the
+// buttons beside the drawing, with keys that work from either tab. F10 (the
+// menu bar), F6 and F8 (moving between panes) stay with the toolkit.
+struct MenuRow {
+    int id;
+    const wchar_t* label;  // with its mnemonic and, after a tab, its key
+};
+
+constexpr MenuRow kSimulateMenu[] = {
+    {ID_STEP_MENU, L"&Step\tF7"},
+    {ID_RESET_MENU, L"&Reset\tCtrl+R"},
+};
+
 }  // namespace
 
 MyFrame::MyFrame(const wxString& title, const wxPoint& pos, const wxSize& size)
@@ -100,12 +118,6 @@ MyFrame::MyFrame(const wxString& title, const wxPoint& pos, const wxSize& size)
     BuildHelp();
     BuildIcons();
 
-    wxAcceleratorEntry keys[3];
-    keys[0].Set(wxACCEL_CTRL, 'B', ID_FORMAT_BINARY);
-    keys[1].Set(wxACCEL_CTRL, 'D', ID_FORMAT_DECIMAL);
-    keys[2].Set(wxACCEL_CTRL, 'H', ID_FORMAT_HEXADECIMAL);
-    SetAcceleratorTable(wxAcceleratorTable(3, keys));
-
     SetMinSize(wxSize(640, 480));
     Maximize(true);
 }
@@ -118,6 +130,8 @@ MyFrame::~MyFrame() {
     delete icons;
 }
 
+// Each mnemonic has one owner among what is on screen together: the menu
+// titles, the two tabs, and the buttons and list tabs of the page shown.
 wxMenuBar* MyFrame::BuildMenus() {
     auto* file = new wxMenu;
     file->Append(ID_LOAD_MENU, wxT("&Load Instructions..."));
@@ -132,6 +146,9 @@ wxMenuBar* MyFrame::BuildMenus() {
         exampleMenu->Append(ID_EXAMPLE_FIRST, wxT("(no examples installed)"))->Enable(false);
     file->AppendSubMenu(exampleMenu, wxT("Open &Example"));
 
+    auto* simulate = new wxMenu;
+    for (const MenuRow& row : kSimulateMenu) simulate->Append(row.id, row.label);
+
     auto* layout = new wxMenu;
     layout->AppendRadioItem(ID_LAYOUT_SIMPLE, wxT("&Simple"));
     layout->AppendRadioItem(ID_LAYOUT_PIPELINED, wxT("&Pipelined"));
@@ -140,13 +157,20 @@ wxMenuBar* MyFrame::BuildMenus() {
                         {option::kShowPipelineLayout, ID_LAYOUT_PIPELINED},
                         {option::kShowForwardingLayout, ID_LAYOUT_FORWARDING}});
 
+    // The menu labels carry the keys, so the toolkit both shows and binds them.
     auto* format = new wxMenu;
-    format->AppendRadioItem(ID_FORMAT_BINARY, wxT("&Binary"));
-    format->AppendRadioItem(ID_FORMAT_DECIMAL, wxT("&Decimal"));
-    format->AppendRadioItem(ID_FORMAT_HEXADECIMAL, wxT("&Hexadecimal"));
+    format->AppendRadioItem(ID_FORMAT_BINARY, wxT("&Binary\tCtrl+B"));
+    format->AppendRadioItem(ID_FORMAT_DECIMAL, wxT("&Decimal\tCtrl+D"));
+    format->AppendRadioItem(ID_FORMAT_HEXADECIMAL, wxT("&Hexadecimal\tCtrl+H"));
     CheckFirst(format, {{option::kBinaryFormat, ID_FORMAT_BINARY},
                         {option::kDecimalFormat, ID_FORMAT_DECIMAL},
                         {option::kHexadecimalFormat, ID_FORMAT_HEXADECIMAL}});
+
+    // A right click on the drawing hides the left panel; this is the way
+    // back that can be found, and its tick shows which way it is.
+    auto* view = new wxMenu;
+    view->AppendCheckItem(ID_VIEW_LEFT_PANEL, wxT("Show &Left Panel\tF9"));
+    view->Check(ID_VIEW_LEFT_PANEL, Config::Instance().GetFlag(option::kShowLeftPanel));
 
     auto* edit = new wxMenu;
     edit->Append(ID_OPTIONS, wxT("&Options..."));
@@ -157,8 +181,10 @@ wxMenuBar* MyFrame::BuildMenus() {
 
     auto* bar = new wxMenuBar;
     bar->Append(file, wxT("&File"));
-    bar->Append(layout, wxT("&Layout"));
-    bar->Append(format, wxT("&Format"));
+    bar->Append(simulate, wxT("&Simulate"));
+    bar->Append(layout, wxT("La&yout"));
+    bar->Append(format, wxT("F&ormat"));
+    bar->Append(view, wxT("&View"));
     bar->Append(edit, wxT("&Edit"));
     bar->Append(helpMenu, wxT("&Help"));
     return bar;
@@ -174,28 +200,43 @@ void MyFrame::FinishStartup() {
     ShowProgramState();
 }
 
+// The first run puts both sashes where the configuration has them, later
+// runs store where they are. The editor's sash and the grid do not wait for
+// the left panel: with that panel hidden the editor tab is still in use.
 void MyFrame::UpdatePanes() {
+    if (!initialised) return;
     Config& config = Config::Instance();
-    if (!initialised || !config.GetFlag(option::kShowLeftPanel)) return;
-    int simulatorSash = simulatorSplitter->GetSashPosition();
+    const bool leftShown = simulatorSplitter->IsSplit();
+    int simulatorSash = leftShown ? simulatorSplitter->GetSashPosition()
+                                  : config.GetInteger(option::kSimulatorSashPos);
     int editorSash = editorSplitter->GetSashPosition();
     if (panesRestored) {
         config.SetInteger(option::kEditorSashPos, editorSash);
-        config.SetInteger(option::kSimulatorSashPos, simulatorSash);
+        if (leftShown) config.SetInteger(option::kSimulatorSashPos, simulatorSash);
         config.Save();
     } else {
         simulatorSash = config.GetInteger(option::kSimulatorSashPos);
         editorSash = config.GetInteger(option::kEditorSashPos);
-        simulatorSplitter->SetSashPosition(simulatorSash, true);
+        if (leftShown) simulatorSplitter->SetSashPosition(simulatorSash, true);
         editorSplitter->SetSashPosition(editorSash, true);
     }
-    // The value column takes what the sash leaves beside the address column.
+    // The value column takes what the sash leaves beside the address column;
+    // in the instruction list it takes its widest value and the instruction
+    // text the rest.
+    const int textWidth = GetTextExtent(wxT("BEQ $31, $31, -32768")).x + 12;
     for (auto& [id, list] : lists) {
         list->SetColumnWidth(0, 45);
-        const int addressWidth = list->GetColumnWidth(0);
-        list->SetColumnWidth(1, simulatorSash - 30 - addressWidth);
+        const int room = simulatorSash - 30 - list->GetColumnWidth(0);
+        if (list->HasTextColumn()) {
+            const int valueWidth =
+                std::max(list->WidestValue(), list->GetTextExtent(wxT("Data")).x) + 16;
+            list->SetColumnWidth(1, valueWidth);
+            list->SetColumnWidth(2, std::max(room - valueWidth, textWidth));
+        } else {
+            list->SetColumnWidth(1, room);
+        }
     }
-    dataGrid->SetColSize(0, editorSash - dataGrid->GetRowLabelSize() - 50);
+    dataGrid->SetColSize(0, std::max(editorSash - dataGrid->GetRowLabelSize() - 50, 60));
     dataGrid->ForceRefresh();
     panesRestored = true;
 }
@@ -213,8 +254,13 @@ void MyFrame::ShowLeftPanel(bool show, bool toggle) {
                                            config.GetInteger(option::kSimulatorSashPos));
         config.SetFlag(option::kShowLeftPanel, true);
     }
+    GetMenuBar()->Check(ID_VIEW_LEFT_PANEL, simulatorSplitter->IsSplit());
     UpdatePanes();
     config.Save();
+}
+
+void MyFrame::OnViewLeftPanel(wxCommandEvent& event) {
+    ShowLeftPanel(event.IsChecked(), false);
 }
 
 void MyFrame::OnSashChanged(wxSplitterEvent&) {
@@ -262,6 +308,8 @@ void MyFrame::OnFormat(wxCommandEvent& event) {
     config.SetFlag(option::kDecimalFormat, id == ID_FORMAT_DECIMAL);
     config.SetFlag(option::kHexadecimalFormat, id == ID_FORMAT_HEXADECIMAL);
     config.Save();
+    // A key does not pass through the menu: tick the format in use.
+    GetMenuBar()->Check(id, true);
     RebuildLists();
     UpdatePanes();
 }

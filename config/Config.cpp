@@ -171,7 +171,7 @@ void Config::SetDefaults() {
         {option::kHexadecimalFormat, false},
     }};
     for (const auto& [index, on] : defaultFlags) flags[index] = on;
-    integers[option::kSimulatorSashPos] = 200;
+    integers[option::kSimulatorSashPos] = 360;  // the three list tabs and a binary word fit
     integers[option::kEditorSashPos] = 200;
 }
 

@@ -1,5 +1,6 @@
 #include <sys/stat.h>
 #include <wx/grid.h>
+#include <wx/menu.h>
 
 #include <filesystem>
 #include <utility>
@@ -44,11 +45,10 @@ TEST_F(MainWindow, StartsWithDefaultsAndWritesTheConfiguration) {
     EXPECT_EQ(frame.GetSimulator().CurrentLayout(), Layout::Simple);
     EXPECT_EQ(frame.Display().numberFormat, NumberFormat::Decimal);
     EXPECT_TRUE(frame.SimulatorSplitter()->IsSplit());
-    // The stored position is 200; the left panel's minimum width may push
-    // the sash a little further.
-    EXPECT_EQ(Config::Instance().GetInteger(option::kSimulatorSashPos), 200);
-    EXPECT_GE(frame.SimulatorSplitter()->GetSashPosition(), 200);
-    EXPECT_LE(frame.SimulatorSplitter()->GetSashPosition(), 213);
+    // At the default sash a 32-bit binary word fits the value column.
+    EXPECT_EQ(frame.SimulatorSplitter()->GetSashPosition(), 360);
+    MyDatalist* registers = frame.List(MyDatalist::kRegisters);
+    EXPECT_GE(registers->GetColumnWidth(1), registers->GetTextExtent(wxString('1', 32)).x);
     const std::string conf = ReadFile("tandrel.conf");
     EXPECT_EQ(std::count(conf.begin(), conf.end(), '\n'), option::kLast);
     EXPECT_EQ(frame.List(MyDatalist::kInstructions)->GetItemCount(), 512);
@@ -109,19 +109,26 @@ TEST_F(MainWindow, ErrorsAndWarningsAreCountedListedAndMarked) {
         wxT("There were 2 errors when parsing the instructions.\n")));
 }
 
-TEST_F(MainWindow, InvalidGridCellsBecomeZeroAndEditsReachTheDataList) {
+TEST_F(MainWindow, RefusedGridCellsKeepTheirTextAndEditsReachTheDataList) {
     MyFrame& frame = Start();
     wxGrid* grid = frame.DataGrid();
     grid->SetCellValue(0, 0, wxT("-5"));
     grid->SetCellValue(1, 0, wxT("abc"));
-    grid->SetCellValue(2, 0, wxT("2147483648"));
+    grid->SetCellValue(2, 0, wxT("4294967296"));
     grid->SetCellValue(3, 0, wxT(""));
     wxGridEvent changed(ID_DATA_GRID, wxEVT_GRID_CELL_CHANGED, grid, 0, 0);
     frame.ProcessWindowEvent(changed);
-    EXPECT_EQ(grid->GetCellValue(0, 0), wxT("-5"));
-    for (int row : {1, 2, 3}) EXPECT_EQ(grid->GetCellValue(row, 0), wxT("0")) << row;
+    EXPECT_EQ(grid->GetCellValue(1, 0), wxT("abc"));
+    EXPECT_EQ(grid->GetCellValue(2, 0), wxT("4294967296"));
+    EXPECT_EQ(grid->GetCellValue(3, 0), wxT("0"));
+    EXPECT_EQ(frame.CellProblems().size(), 2u);
     EXPECT_EQ(Cell(frame.List(MyDatalist::kData), 0), wxT("-5"));
     EXPECT_EQ(frame.GetSimulator().GetData(0), 0xFFFFFFFBu);
+    EXPECT_EQ(frame.GetSimulator().GetData(1), 0u);
+    // Put right, a cell is no longer marked.
+    grid->SetCellValue(1, 0, wxT("7"));
+    frame.ProcessWindowEvent(changed);
+    EXPECT_EQ(frame.CellProblems().count(1), 0u);
 }
 
 TEST_F(MainWindow, FormatChangesRewriteAllListsAndAreSaved) {
@@ -131,6 +138,7 @@ TEST_F(MainWindow, FormatChangesRewriteAllListsAndAreSaved) {
     Command(frame, ID_FORMAT_HEXADECIMAL);
     EXPECT_EQ(Cell(frame.List(MyDatalist::kRegisters), 2), wxT("-3"));
     EXPECT_EQ(Cell(frame.List(MyDatalist::kInstructions), 0), wxT("8, 0, 1, 5"));
+    EXPECT_EQ(frame.List(MyDatalist::kInstructions)->GetItemText(0, 2), wxT("ADDI $1, $0, 5"));
     Command(frame, ID_FORMAT_BINARY);
     EXPECT_EQ(Cell(frame.List(MyDatalist::kRegisters), 1), wxT("101"));
     EXPECT_EQ(frame.List(MyDatalist::kRegisters)->GetItemText(1, 0), wxT("1"));
@@ -150,11 +158,26 @@ TEST_F(MainWindow, SashesComeFromTheConfiguration) {
     frame.ShowLeftPanel(true, true);
     EXPECT_FALSE(frame.SimulatorSplitter()->IsSplit());
     EXPECT_NE(ReadFile("tandrel.conf").find("showleftpanel: 0;"), std::string::npos);
+    EXPECT_FALSE(frame.GetMenuBar()->IsChecked(ID_VIEW_LEFT_PANEL));
     frame.ShowLeftPanel(true, true);
     Settle();
     EXPECT_TRUE(frame.SimulatorSplitter()->IsSplit());
+    EXPECT_TRUE(frame.GetMenuBar()->IsChecked(ID_VIEW_LEFT_PANEL));
     EXPECT_EQ(frame.SimulatorSplitter()->GetSashPosition(), 260);
     EXPECT_NE(ReadFile("tandrel.conf").find("showleftpanel: 1;"), std::string::npos);
+    Command(frame, ID_VIEW_LEFT_PANEL);  // unticks: the panel goes
+    EXPECT_FALSE(frame.SimulatorSplitter()->IsSplit());
+    EXPECT_NE(ReadFile("tandrel.conf").find("showleftpanel: 0;"), std::string::npos);
+}
+
+// The editor tab does not wait for a left panel hidden at start: its grid fits its pane.
+TEST_F(MainWindow, AHiddenLeftPanelLeavesTheEditorUsable) {
+    WriteFile("tandrel.conf", "showleftpanel: 0; simulatorsashpos: 260; editorsashpos: 300;");
+    MyFrame& frame = Start();
+    EXPECT_FALSE(frame.SimulatorSplitter()->IsSplit());
+    EXPECT_FALSE(frame.GetMenuBar()->IsChecked(ID_VIEW_LEFT_PANEL));
+    EXPECT_EQ(frame.EditorSplitter()->GetSashPosition(), 300);
+    EXPECT_LE(frame.DataGrid()->GetRowLabelSize() + frame.DataGrid()->GetColSize(0), 300);
 }
 
 TEST_F(MainWindow, LoadingAGoodFileFillsEditorGridAndMemory) {

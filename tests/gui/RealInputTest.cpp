@@ -1,6 +1,10 @@
 // Input that travels the road a user's does: wxUIActionSimulator hands mouse
 // and key events to the X server (XTEST), which delivers them to the toolkit,
 // which turns them into button, mouse and accelerator events of the frame.
+#include <wx/button.h>
+#include <wx/grid.h>
+#include <wx/menu.h>
+#include <wx/notebook.h>
 #include <wx/uiaction.h>
 #include <wx/utils.h>
 
@@ -103,27 +107,32 @@ class Reference {
         simulator.Reset();
     }
 
-    // Clicks at `at` `clicks` times, one Step each: after every click the
-    // frame's machine must reach the reference's next state, and stay there
-    // once the toolkit has nothing left to deliver (a doubled step would
-    // move it on).
-    void ClickAndFollow(MyFrame& frame, const wxPoint& at, int clicks) {
+    // Does `act` (a click, a key) `times` times, one Step each: after every
+    // one the frame's machine must reach the reference's next state, and
+    // stay there once the toolkit has nothing left to deliver (a doubled
+    // step would move it on).
+    void Follow(MyFrame& frame, const std::function<::testing::AssertionResult()>& act, int times) {
         ASSERT_EQ(MachineState(frame.GetSimulator()), MachineState(simulator))
-            << "the machines differ before the clicks";
-        for (int click = 1; click <= clicks; ++click) {
+            << "the machines differ before the first input";
+        for (int time = 1; time <= times; ++time) {
             const auto before = MachineState(simulator);
             simulator.Step();
             const auto expected = MachineState(simulator);
             ASSERT_NE(before, expected) << "a Step that changes nothing cannot be seen";
-            ASSERT_TRUE(ClickAt(at)) << "click " << click;
+            ASSERT_TRUE(act()) << "input " << time;
             ASSERT_TRUE(WaitFor([&] { return MachineState(frame.GetSimulator()) == expected; }))
-                << "after click " << click << " the machine is not where " << click
+                << "after input " << time << " the machine is not where " << time
                 << " Steps take it";
             wxMilliSleep(30);
             Settle();
             ASSERT_EQ(MachineState(frame.GetSimulator()), expected)
-                << "click " << click << " stepped more than once";
+                << "input " << time << " stepped more than once";
         }
+    }
+
+    void ClickAndFollow(MyFrame& frame, const wxPoint& at, int clicks) {
+        Follow(
+            frame, [&] { return ClickAt(at); }, clicks);
     }
 
   private:
@@ -131,6 +140,27 @@ class Reference {
 };
 
 using RealInput = FrameTest;
+
+TEST_F(RealInput, ClicksOnTheStepButtonStepOncePerClick) {
+    MyFrame& frame = Start();
+    TypeAndParse(frame, kProgram);
+    ASSERT_EQ(frame.GetSimulator().CurrentLayout(), Layout::Simple);
+    auto* step = wxDynamicCast(frame.FindWindow(wxID_FORWARD), wxButton);
+    ASSERT_NE(step, nullptr);
+    ASSERT_EQ(step->GetLabel(), wxT("S&tep"));
+    ASSERT_TRUE(GiveFocus(frame, step));
+
+    MyDatalist* registers = frame.List(MyDatalist::kRegisters);
+    Reference reference(kProgram);
+    reference.ClickAndFollow(frame, ScreenCentre(step), kSimpleStepsPerInstruction - 1);
+    if (HasFatalFailure()) return;
+    EXPECT_EQ(Cell(registers, 1), wxT("0"));  // not written back yet
+    reference.ClickAndFollow(frame, ScreenCentre(step), 1);
+    if (HasFatalFailure()) return;
+    // The list, not only the machine, shows the written register.
+    EXPECT_TRUE(WaitFor([&] { return Cell(registers, 1) == wxT("26"); }))
+        << "register 1 shows " << Cell(registers, 1);
+}
 
 TEST_F(RealInput, ClicksOnTheCanvasStepOncePerClick) {
     MyFrame& frame = Start();
@@ -164,6 +194,63 @@ TEST_F(RealInput, ClicksOnTheCanvasStepOncePerClick) {
         << "register 1 shows " << Cell(frame.List(MyDatalist::kRegisters), 1);
 }
 
+// F7 steps once a press and Ctrl+R starts again, whatever has the focus
+// (here the Step button, which must not take F7 as a press of its own).
+TEST_F(RealInput, F7StepsOnceAPressAndCtrlRResets) {
+    MyFrame& frame = Start();
+    TypeAndParse(frame, kProgram);
+    const auto start = MachineState(frame.GetSimulator());
+    ASSERT_TRUE(GiveFocus(frame, frame.FindWindow(wxID_FORWARD)));
+    wxUIActionSimulator input;
+    Reference reference(kProgram);
+    reference.Follow(
+        frame, [&] { return ::testing::AssertionResult(input.Char(WXK_F7)); }, 3);
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(input.Char('R', wxMOD_CONTROL));
+    EXPECT_TRUE(WaitFor([&] { return MachineState(frame.GetSimulator()) == start; }))
+        << "Ctrl+R did not reset the machine";
+}
+
+// The main notebook: the program text's ancestor just below the frame.
+wxNotebook* MainTabs(MyFrame& frame) {
+    wxWindow* window = frame.ProgramText();
+    while (window->GetParent() != &frame) window = window->GetParent();
+    return wxDynamicCast(window, wxNotebook);
+}
+
+// Typed into the data grid, any 32-bit word is taken as written; a text that
+// is none keeps what was typed and is marked, with the reason.
+TEST_F(RealInput, TypedDataCellsAreTakenAsWrittenOrMarked) {
+    MyFrame& frame = Start();
+    const struct {
+        const char* typed;
+        std::uint32_t word;
+        bool refused;
+    } cells[] = {
+        {"3000000000", 3000000000u, false},
+        {"0x10", 16u, false},
+        {"-2147483648", 0x80000000u, false},
+        {"12.5", 0u, true},
+    };
+    MainTabs(frame)->SetSelection(1);
+    wxGrid* grid = frame.DataGrid();
+    ASSERT_TRUE(GiveFocus(frame, grid));
+    wxUIActionSimulator input;
+    for (int row = 0; row < 4; ++row) {
+        const wxString typed = cells[row].typed;
+        grid->SetGridCursor(row, 0);
+        ASSERT_TRUE(input.Text(cells[row].typed));
+        ASSERT_TRUE(input.Char(WXK_RETURN));
+        ASSERT_TRUE(WaitFor([&] {
+            return !grid->IsCellEditControlEnabled() && grid->GetCellValue(row, 0) == typed;
+        })) << typed
+            << " reads " << grid->GetCellValue(row, 0);
+        EXPECT_EQ(frame.GetSimulator().GetData(row), cells[row].word) << typed;
+        EXPECT_EQ(frame.CellProblems().count(row), cells[row].refused ? 1u : 0u) << typed;
+    }
+    EXPECT_NE(grid->GetCellBackgroundColour(3, 0), grid->GetCellBackgroundColour(0, 0));
+}
+
 // Brings the machine to R1 = 26 through the handler, so the keys below
 // only have the number format to change.
 void RunFirstInstruction(MyFrame& frame) {
@@ -192,8 +279,33 @@ TEST_F(RealInput, CtrlHOnTheSimulatorTabShowsHexadecimal) {
     EXPECT_TRUE(Cell(frame.List(MyDatalist::kInstructions), 0).Contains(wxT("1A")))
         << Cell(frame.List(MyDatalist::kInstructions), 0);
     EXPECT_NE(ReadFile("tandrel.conf").find("hexadecimalformat: 1;"), std::string::npos);
+    EXPECT_TRUE(frame.GetMenuBar()->IsChecked(ID_FORMAT_HEXADECIMAL)) << "the menu shows another";
     // The key changed the format only: the focused Step button did not fire.
     EXPECT_EQ(MachineState(frame.GetSimulator()), machine);
+}
+
+TEST_F(RealInput, CtrlBOnTheEditorTabShowsBinary) {
+    MyFrame& frame = Start();
+    RunFirstInstruction(frame);
+    const wxString program = frame.ProgramText()->GetValue();
+
+    wxNotebook* tabs = MainTabs(frame);
+    ASSERT_NE(tabs, nullptr);
+    tabs->SetSelection(1);
+    ASSERT_EQ(wxStripMenuCodes(tabs->GetPageText(1)), wxT("Editor"));
+    ASSERT_TRUE(GiveFocus(frame, frame.ProgramText()));
+
+    wxUIActionSimulator input;
+    ASSERT_TRUE(input.Char('B', wxMOD_CONTROL));
+    ASSERT_TRUE(WaitFor([&] { return frame.Display().numberFormat == NumberFormat::Binary; }))
+        << "Ctrl+B did not reach the frame";
+    EXPECT_EQ(Cell(frame.List(MyDatalist::kRegisters), 1), wxT("11010"));
+    EXPECT_TRUE(Cell(frame.List(MyDatalist::kInstructions), 0).Contains(wxT("11010")))
+        << Cell(frame.List(MyDatalist::kInstructions), 0);
+    EXPECT_NE(ReadFile("tandrel.conf").find("binaryformat: 1;"), std::string::npos);
+    EXPECT_TRUE(frame.GetMenuBar()->IsChecked(ID_FORMAT_BINARY)) << "the menu shows another";
+    // The accelerator took the key; the editor's text is as it was.
+    EXPECT_EQ(frame.ProgramText()->GetValue(), program);
 }
 
 }  // namespace
