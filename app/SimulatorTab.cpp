@@ -159,9 +159,14 @@ void MyFrame::ColourInstructionRows() {
         if (static_cast<int>(row) >= textLines) continue;
         const long length = programText->GetLineLength(static_cast<long>(row));
         if (length > 0) {
-            wxTextAttr background;
-            background.SetBackgroundColour(colour);
-            programText->SetStyle(position, position + length, background);
+            wxTextAttr lineStyle;
+            lineStyle.SetBackgroundColour(colour);
+            // A faulty line keeps its own marking; the others get legible text.
+            std::wstring text;
+            bool faulty = false;
+            simulator->GetProgramLine(std::uint64_t{row} * 4, text, faulty);
+            if (!faulty) lineStyle.SetTextColour(ToWx(TextColourOn(background)));
+            programText->SetStyle(position, position + length, lineStyle);
         }
         position += length + 1;
     }

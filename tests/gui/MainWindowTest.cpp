@@ -109,28 +109,6 @@ TEST_F(MainWindow, ErrorsAndWarningsAreCountedListedAndMarked) {
         wxT("There were 2 errors when parsing the instructions.\n")));
 }
 
-TEST_F(MainWindow, RefusedGridCellsKeepTheirTextAndEditsReachTheDataList) {
-    MyFrame& frame = Start();
-    wxGrid* grid = frame.DataGrid();
-    grid->SetCellValue(0, 0, wxT("-5"));
-    grid->SetCellValue(1, 0, wxT("abc"));
-    grid->SetCellValue(2, 0, wxT("4294967296"));
-    grid->SetCellValue(3, 0, wxT(""));
-    wxGridEvent changed(ID_DATA_GRID, wxEVT_GRID_CELL_CHANGED, grid, 0, 0);
-    frame.ProcessWindowEvent(changed);
-    EXPECT_EQ(grid->GetCellValue(1, 0), wxT("abc"));
-    EXPECT_EQ(grid->GetCellValue(2, 0), wxT("4294967296"));
-    EXPECT_EQ(grid->GetCellValue(3, 0), wxT("0"));
-    EXPECT_EQ(frame.CellProblems().size(), 2u);
-    EXPECT_EQ(Cell(frame.List(MyDatalist::kData), 0), wxT("-5"));
-    EXPECT_EQ(frame.GetSimulator().GetData(0), 0xFFFFFFFBu);
-    EXPECT_EQ(frame.GetSimulator().GetData(1), 0u);
-    // Put right, a cell is no longer marked.
-    grid->SetCellValue(1, 0, wxT("7"));
-    frame.ProcessWindowEvent(changed);
-    EXPECT_EQ(frame.CellProblems().count(1), 0u);
-}
-
 TEST_F(MainWindow, FormatChangesRewriteAllListsAndAreSaved) {
     MyFrame& frame = Start();
     Type(frame, kProgram);

@@ -141,7 +141,9 @@ class Reference {
 
 using RealInput = FrameTest;
 
-TEST_F(RealInput, ClicksOnTheStepButtonStepOncePerClick) {
+// A click on Step, or F7 (with the Step button focused, which must not take
+// F7 as a press of its own), is one Step; Ctrl+R starts again.
+TEST_F(RealInput, StepButtonAndF7StepOncePerPressAndCtrlRResets) {
     MyFrame& frame = Start();
     TypeAndParse(frame, kProgram);
     ASSERT_EQ(frame.GetSimulator().CurrentLayout(), Layout::Simple);
@@ -150,16 +152,22 @@ TEST_F(RealInput, ClicksOnTheStepButtonStepOncePerClick) {
     ASSERT_EQ(step->GetLabel(), wxT("S&tep"));
     ASSERT_TRUE(GiveFocus(frame, step));
 
+    const auto start = MachineState(frame.GetSimulator());
     MyDatalist* registers = frame.List(MyDatalist::kRegisters);
     Reference reference(kProgram);
     reference.ClickAndFollow(frame, ScreenCentre(step), kSimpleStepsPerInstruction - 1);
     if (HasFatalFailure()) return;
     EXPECT_EQ(Cell(registers, 1), wxT("0"));  // not written back yet
-    reference.ClickAndFollow(frame, ScreenCentre(step), 1);
+    wxUIActionSimulator input;
+    reference.Follow(
+        frame, [&] { return ::testing::AssertionResult(input.Char(WXK_F7)); }, 1);
     if (HasFatalFailure()) return;
     // The list, not only the machine, shows the written register.
     EXPECT_TRUE(WaitFor([&] { return Cell(registers, 1) == wxT("26"); }))
         << "register 1 shows " << Cell(registers, 1);
+    ASSERT_TRUE(input.Char('R', wxMOD_CONTROL));
+    EXPECT_TRUE(WaitFor([&] { return MachineState(frame.GetSimulator()) == start; }))
+        << "Ctrl+R did not reset the machine";
 }
 
 TEST_F(RealInput, ClicksOnTheCanvasStepOncePerClick) {
@@ -192,23 +200,6 @@ TEST_F(RealInput, ClicksOnTheCanvasStepOncePerClick) {
     if (HasFatalFailure()) return;
     EXPECT_TRUE(WaitFor([&] { return Cell(frame.List(MyDatalist::kRegisters), 1) == wxT("26"); }))
         << "register 1 shows " << Cell(frame.List(MyDatalist::kRegisters), 1);
-}
-
-// F7 steps once a press and Ctrl+R starts again, whatever has the focus
-// (here the Step button, which must not take F7 as a press of its own).
-TEST_F(RealInput, F7StepsOnceAPressAndCtrlRResets) {
-    MyFrame& frame = Start();
-    TypeAndParse(frame, kProgram);
-    const auto start = MachineState(frame.GetSimulator());
-    ASSERT_TRUE(GiveFocus(frame, frame.FindWindow(wxID_FORWARD)));
-    wxUIActionSimulator input;
-    Reference reference(kProgram);
-    reference.Follow(
-        frame, [&] { return ::testing::AssertionResult(input.Char(WXK_F7)); }, 3);
-    if (HasFatalFailure()) return;
-    ASSERT_TRUE(input.Char('R', wxMOD_CONTROL));
-    EXPECT_TRUE(WaitFor([&] { return MachineState(frame.GetSimulator()) == start; }))
-        << "Ctrl+R did not reset the machine";
 }
 
 // The main notebook: the program text's ancestor just below the frame.
@@ -249,6 +240,11 @@ TEST_F(RealInput, TypedDataCellsAreTakenAsWrittenOrMarked) {
         EXPECT_EQ(frame.CellProblems().count(row), cells[row].refused ? 1u : 0u) << typed;
     }
     EXPECT_NE(grid->GetCellBackgroundColour(3, 0), grid->GetCellBackgroundColour(0, 0));
+    EXPECT_EQ(Cell(frame.List(MyDatalist::kData), 1), wxT("16"));  // the Data list follows
+    // Put right, the cell is no longer marked.
+    grid->SetCellValue(3, 0, wxT("7"));
+    frame.SyncInitialData(false);
+    EXPECT_EQ(frame.CellProblems().size(), 0u);
 }
 
 // Brings the machine to R1 = 26 through the handler, so the keys below
