@@ -169,7 +169,7 @@ wxMenuBar* MyFrame::BuildMenus() {
     // A right click on the drawing hides the left panel; this is the way
     // back that can be found, and its tick shows which way it is.
     auto* view = new wxMenu;
-    view->AppendCheckItem(ID_VIEW_LEFT_PANEL, wxT("Show &Left Panel\tF9"));
+    view->AppendCheckItem(ID_VIEW_LEFT_PANEL, wxT("Show &Left Panel\tCtrl+L"));
     view->Check(ID_VIEW_LEFT_PANEL, Config::Instance().GetFlag(option::kShowLeftPanel));
 
     auto* edit = new wxMenu;
