@@ -27,6 +27,13 @@ class MyApp : public wxApp {
         // at a small size would push them aside (and store that).
         const wxRect screen = wxGetClientDisplayRect();
         auto* frame = new MyFrame(wxT("Tandrel"), screen.GetPosition(), screen.GetSize());
+        // For bench/startup.sh: the program ends once its first picture is drawn.
+        if (wxGetenv(wxT("TANDREL_EXIT_AFTER_FIRST_FRAME")) != nullptr) {
+            frame->Canvas()->Bind(wxEVT_PAINT, [](wxPaintEvent& event) {
+                event.Skip();  // the canvas's own handler draws
+                wxTheApp->CallAfter([] { wxTheApp->ExitMainLoop(); });
+            });
+        }
         frame->Show(true);
         SetTopWindow(frame);
         frame->FinishStartup();
