@@ -115,6 +115,9 @@ void MyFrame::BuildIcons() {
 }
 
 void MyFrame::OnHelpContents(wxCommandEvent&) {
+    // Reading the book (and the system's MIME tables with it) is left to the
+    // first request: it would hold up the window's first picture.
+    if (help == nullptr) BuildHelp();
     help->DisplayContents();
 }
 

@@ -115,7 +115,6 @@ MyFrame::MyFrame(const wxString& title, const wxPoint& pos, const wxSize& size)
     display.numberFormat = ConfiguredFormat(config);
     display.CopyFrom(config);
 
-    BuildHelp();
     BuildIcons();
 
     SetMinSize(wxSize(640, 480));

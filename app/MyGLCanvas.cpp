@@ -68,8 +68,15 @@ void MyGLCanvas::DrawFrame() {
 }
 
 void MyGLCanvas::OnSize(wxSizeEvent& event) {
-    GetClientSize(&width, &height);
     event.Skip();
+    // The window's layout sends the same size many times at start-up; only
+    // a new size needs the whole datapath drawn again.
+    int newWidth = 0;
+    int newHeight = 0;
+    GetClientSize(&newWidth, &newHeight);
+    if (newWidth == width && newHeight == height) return;
+    width = newWidth;
+    height = newHeight;
     Refresh();
     Update();
 }
