@@ -91,14 +91,17 @@ wxAboutDialogInfo AboutInfo() {
     return info;
 }
 
-void MyFrame::BuildHelp() {
-    help = new wxHtmlHelpController(wxHF_CONTENTS | wxHF_SEARCH, this);
+void MyFrame::BuildHelp(bool openBook) {
     // Once per process: every frame reads its book through the same handler.
+    // Registering it is cheap and done at start; reading the book waits for
+    // the first request (OnHelpContents).
     static const bool archivesReadable = [] {
         wxFileSystem::AddHandler(new wxArchiveFSHandler);
         return true;
     }();
     (void)archivesReadable;
+    if (!openBook) return;
+    help = new wxHtmlHelpController(wxHF_CONTENTS | wxHF_SEARCH, this);
     help->AddBook(wxFileName(FindHelpBook(wxStandardPaths::Get().GetExecutablePath())), true);
 }
 
@@ -117,7 +120,7 @@ void MyFrame::BuildIcons() {
 void MyFrame::OnHelpContents(wxCommandEvent&) {
     // Reading the book (and the system's MIME tables with it) is left to the
     // first request: it would hold up the window's first picture.
-    if (help == nullptr) BuildHelp();
+    if (help == nullptr) BuildHelp(true);
     help->DisplayContents();
 }
 

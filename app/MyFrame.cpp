@@ -115,6 +115,7 @@ MyFrame::MyFrame(const wxString& title, const wxPoint& pos, const wxSize& size)
     display.numberFormat = ConfiguredFormat(config);
     display.CopyFrom(config);
 
+    BuildHelp(false);
     BuildIcons();
 
     SetMinSize(wxSize(640, 480));

@@ -115,7 +115,7 @@ class MyFrame : public wxFrame, public CanvasHost {
     wxMenuBar* BuildMenus();
     void BuildSimulatorTab(wxNotebook* notebook);
     void BuildEditorTab(wxNotebook* notebook);
-    void BuildHelp();
+    void BuildHelp(bool openBook);
     void BuildIcons();
     void MarkCell(int row, const std::wstring& problem);
     void ShowCellProblems();
