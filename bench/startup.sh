@@ -76,5 +76,5 @@ awk -v t="$tt" -v c="$tc" -v r="$tr" \
     'BEGIN {printf "%-10s %10.1f %10d %10.1f\n", "tandrel", t / 1000, c, r / 1024}'
 awk -v t="$bt" -v c="$bc" -v r="$br" \
     'BEGIN {printf "%-10s %10.1f %10d %10.1f\n", "bare", t / 1000, c, r / 1024}'
-awk -v t="$tt / $bt" -v a="$tt" -v b="$bt" -v c="$tc" -v d="$bc" -v e="$tr" -v f="$br" \
+awk -v a="$tt" -v b="$bt" -v c="$tc" -v d="$bc" -v e="$tr" -v f="$br" \
     'BEGIN {printf "%-10s %10.2f %10.2f %10.2f\n", "ratio", a / b, c / d, e / f}'
