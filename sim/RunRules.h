@@ -24,8 +24,10 @@ constexpr std::uint64_t kBelowAddressZero = 0x80000000u;
 
 // A run that is not done after this many clock cycles is given up: Steps on
 // the pipelined layouts, whole instructions (kSimpleLevels Steps each) on
-// Simple, so the same program gets the same chance on every layout.
-constexpr long long kDefaultMaxCycles = 100000;
+// Simple, so the same program gets the same chance on every layout. Enough
+// for a 10,000-round loop padded for the pipelines (about 200,000 cycles),
+// yet a program that never ends is stopped within a few seconds.
+constexpr long long kDefaultMaxCycles = 300000;
 
 // The Steps a run may take on a layout: `maxSteps` when positive, else
 // kDefaultMaxCycles clock cycles.
