@@ -67,7 +67,7 @@ const char* const kDefaults =
     "binaryformat: 0;\n"
     "decimalformat: 1;\n"
     "hexadecimalformat: 0;\n"
-    "simulatorsashpos: 200;\n"
+    "simulatorsashpos: 360;\n"
     "editorsashpos: 200;\n";
 
 TEST_F(ConfigFile, MissingEmptyOrBlankFilesGiveTheDefaults) {
