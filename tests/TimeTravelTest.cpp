@@ -182,9 +182,10 @@ TEST(ProgressTest, CountsCyclesAndInstructionsAsWorkedOutByHand) {
         EXPECT_EQ(done.instructions, c.instructions);
         EXPECT_EQ(done.steps, sim.StepsForCycles(c.cycles));
         EXPECT_DOUBLE_EQ(done.Cpi(), double(c.cycles) / double(c.instructions));
-        if (c.layout == Layout::Forwarding && &c.text == &branch)
+        if (c.layout == Layout::Forwarding && &c.text == &branch) {
             EXPECT_EQ(ProgressText(sim, NumberFormat::Decimal),
                       L"Data Forwarding | cycle 12 | 6 instructions | CPI 2.00 | PC 40");
+        }
         // Simple: "cycle 3, level 5 of 7" after two whole cycles and four steps.
         if (c.layout == Layout::Simple) {
             ASSERT_TRUE(sim.GoToStep(2 * Simulator::kSimpleLevels + 4));
