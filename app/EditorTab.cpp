@@ -127,6 +127,8 @@ void MyFrame::BuildEditorTab(wxNotebook* notebook) {
 void MyFrame::SyncInitialData(bool reload) {
     DataMemory* memory = simulator->GetDataMemory();
     if (memory == nullptr) return;
+    // Data written here was not written by a Step: no replay would repeat it.
+    simulator->ClearHistory();
     if (reload) {
         for (int row = 0; row < kDataRows; ++row) {
             const std::uint64_t word = simulator->GetData(static_cast<std::uint64_t>(row));
@@ -220,6 +222,7 @@ void MyFrame::ShowParseMessages() {
 }
 
 void MyFrame::Parse() {
+    StopRun();
     simulator->ParseProgram(programText->GetValue().ToStdWstring());
     simulator->Reset();
     SyncInitialData(false);
@@ -237,6 +240,7 @@ void MyFrame::Parse() {
 void MyFrame::LoadFrom(const wxString& path) {
     // A file that cannot be opened leaves the user's program, data and
     // machine as they were; the messages say what went wrong.
+    StopRun();
     if (!simulator->LoadFile(path.ToStdWstring())) {
         const wxString problem =
             wxString::Format(wxT("Could not open \"%s\": %s"), path, OpenProblem(path));

@@ -28,6 +28,12 @@ enum : int {
     ID_STEP_MENU = 6028,
     ID_RESET_MENU = 6029,
     ID_VIEW_LEFT_PANEL = 6030,
+    // Moving through time (Simulate menu and the buttons beside Step).
+    ID_STEP_BACK = 6040,
+    ID_RUN = 6041,
+    ID_STOP_RUN = 6042,
+    ID_RUN_TO_CYCLE = 6043,
+    ID_TOGGLE_BREAKPOINT = 6044,
 };
 
 }  // namespace tandrel

@@ -28,6 +28,8 @@ void MyDatalist::Rebuild(std::vector<wxString> values, std::vector<wxString> tex
     InsertColumn(0, firstColumn, wxLIST_FORMAT_LEFT, wxLIST_AUTOSIZE);
     InsertColumn(1, wxT("Data"), wxLIST_FORMAT_LEFT, wxLIST_AUTOSIZE);
     if (!textColumn.empty()) InsertColumn(2, textColumn, wxLIST_FORMAT_LEFT, wxLIST_AUTOSIZE);
+    if (HasBreakpointColumn())
+        InsertColumn(BreakpointColumn(), wxT("Break"), wxLIST_FORMAT_CENTRE, kBreakpointWidth);
     texts.resize(count);
     columnTexts = std::move(texts);
     SetValues(std::move(values));
@@ -75,6 +77,8 @@ wxString MyDatalist::OnGetItemText(long item, long column) const {
         const wxString address = wxString::Format(wxT("%d"), static_cast<int>(item * step));
         return item == markedRow ? wxString(L"\u25B6 ") + address : address;
     }
+    if (HasBreakpointColumn() && column == BreakpointColumn())
+        return breakpointRows.count(item) != 0 ? wxString(L"\u25CF") : wxString();
     if (column == 2) return columnTexts[static_cast<size_t>(item)];
     return valueTexts[static_cast<size_t>(item)];
 }
@@ -96,6 +100,35 @@ void MyDatalist::OnItemSelected(wxListEvent& event) {
     // left selected could not be clicked again; the marker shows the choice.
     CallAfter([this, row] { SetItemState(row, 0, wxLIST_STATE_SELECTED); });
     event.Skip();  // the main window follows the instruction
+}
+
+void MyDatalist::AddBreakpointColumn(std::function<void(long row)> onClick) {
+    onBreakpointClick = std::move(onClick);
+    // The rows are drawn by an inner window of the list, which gets the clicks.
+    for (wxWindow* inner : GetChildren())
+        inner->Bind(wxEVT_LEFT_DOWN, &MyDatalist::OnRowsLeftDown, this);
+}
+
+void MyDatalist::SetBreakpointRows(std::set<long> rows) {
+    breakpointRows = std::move(rows);
+    if (GetItemCount() > 0) RefreshItems(0, GetItemCount() - 1);
+}
+
+void MyDatalist::OnRowsLeftDown(wxMouseEvent& event) {
+    // The headings' window sits above the rows' and takes no breakpoints.
+    const auto* inner = static_cast<const wxWindow*>(event.GetEventObject());
+    const int column = BreakpointColumn();
+    int left = 0;
+    for (int c = 0; c < column && c < GetColumnCount(); ++c) left += GetColumnWidth(c);
+    const int x = CalcUnscrolledPosition(event.GetPosition()).x;
+    int flags = 0;
+    const long row = HitTest(event.GetPosition(), flags);
+    if (GetColumnCount() <= column || inner->GetPosition().y <= 0 || x < left ||
+        x >= left + GetColumnWidth(column) || row == wxNOT_FOUND) {
+        event.Skip();  // an ordinary click: the row is selected
+        return;
+    }
+    onBreakpointClick(row);
 }
 
 }  // namespace tandrel

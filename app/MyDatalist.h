@@ -2,6 +2,8 @@
 
 #include <wx/listctrl.h>
 
+#include <functional>
+#include <set>
 #include <vector>
 
 namespace tandrel {
@@ -39,11 +41,20 @@ class MyDatalist : public wxListCtrl {
     void SetMarkedRow(long row);
     long MarkedRow() const { return markedRow; }
 
+    // A last column, "Break", with a dot on the rows that have a breakpoint;
+    // a click in it calls `onClick` with the row instead of selecting it.
+    void AddBreakpointColumn(std::function<void(long row)> onClick);
+    bool HasBreakpointColumn() const { return static_cast<bool>(onBreakpointClick); }
+    int BreakpointColumn() const { return HasTextColumn() ? 3 : 2; }
+    void SetBreakpointRows(std::set<long> rows);
+    static constexpr int kBreakpointWidth = 48;
+
   private:
     wxString OnGetItemText(long item, long column) const override;
     wxItemAttr* OnGetItemAttr(long item) const override;
     void OnColumnBeginDrag(wxListEvent& event);
     void OnItemSelected(wxListEvent& event);
+    void OnRowsLeftDown(wxMouseEvent& event);
 
     unsigned step;
     unsigned count;
@@ -54,6 +65,8 @@ class MyDatalist : public wxListCtrl {
     std::vector<wxString> valueTexts;
     std::vector<wxString> columnTexts;
     mutable std::vector<wxItemAttr> rowAttributes;
+    std::function<void(long row)> onBreakpointClick;
+    std::set<long> breakpointRows;
 
     wxDECLARE_EVENT_TABLE();
 };

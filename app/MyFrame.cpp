@@ -40,6 +40,15 @@ wxBEGIN_EVENT_TABLE(MyFrame, wxFrame)
     EVT_LIST_ITEM_SELECTED(MyDatalist::kInstructions, MyFrame::OnInstructionSelected)
     EVT_MENU_RANGE(ID_EXAMPLE_FIRST, ID_EXAMPLE_LAST, MyFrame::OnOpenExample)
     EVT_CLOSE(MyFrame::OnClose)
+    EVT_BUTTON(ID_STEP_BACK, MyFrame::OnStepBack)
+    EVT_MENU(ID_STEP_BACK, MyFrame::OnStepBack)
+    EVT_BUTTON(ID_RUN, MyFrame::OnRun)
+    EVT_MENU(ID_RUN, MyFrame::OnRun)
+    EVT_BUTTON(ID_STOP_RUN, MyFrame::OnStopRun)
+    EVT_MENU(ID_STOP_RUN, MyFrame::OnStopRun)
+    EVT_MENU(ID_RUN_TO_CYCLE, MyFrame::OnRunToCycle)
+    EVT_MENU(ID_TOGGLE_BREAKPOINT, MyFrame::OnToggleBreakpoint)
+    EVT_IDLE(MyFrame::OnIdle)
 wxEND_EVENT_TABLE()
 
 namespace {
@@ -77,6 +86,11 @@ struct MenuRow {
 
 constexpr MenuRow kSimulateMenu[] = {
     {ID_STEP_MENU, L"&Step\tF7"},
+    {ID_STEP_BACK, L"Step &Back\tShift+F7"},
+    {ID_RUN, L"R&un\tF5"},
+    {ID_STOP_RUN, L"S&top\tEsc"},
+    {ID_RUN_TO_CYCLE, L"Run to &Cycle..."},
+    {ID_TOGGLE_BREAKPOINT, L"Toggle Brea&kpoint\tF9"},
     {ID_RESET_MENU, L"&Reset\tCtrl+R"},
 };
 
@@ -91,14 +105,15 @@ MyFrame::MyFrame(const wxString& title, const wxPoint& pos, const wxSize& size)
       askToSave([this] { return AskToSave(this); }) {
     SetMenuBar(BuildMenus());
     // The menus have no help texts, so the status bar keeps its messages
-    // while a menu is open; the second field tells what the mouse does on
-    // the drawing.
-    CreateStatusBar(2);
+    // while a menu is open. The fields: the run's counters, what the last
+    // action did, and what the mouse does on the drawing.
+    CreateStatusBar(3);
     SetStatusBarPane(-1);
-    const int fieldWidths[2] = {-3, -2};
-    SetStatusWidths(2, fieldWidths);
+    const int fieldWidths[3] = {-3, -3, -3};
+    SetStatusWidths(3, fieldWidths);
     SetStatusText(
-        wxT("Left click on the drawing: one Step. Right click: show or hide the left panel."), 1);
+        wxT("Left click on the drawing: one Step. Right click: show or hide the left panel."),
+        kMouseField);
     Config& config = Config::Instance();
     config.Save();  // a complete configuration file at every start
     colours.Refresh(config);
@@ -226,7 +241,8 @@ void MyFrame::UpdatePanes() {
     const int textWidth = GetTextExtent(wxT("BEQ $31, $31, -32768")).x + 12;
     for (auto& [id, list] : lists) {
         list->SetColumnWidth(0, 45);
-        const int room = simulatorSash - 30 - list->GetColumnWidth(0);
+        const int room = simulatorSash - 30 - list->GetColumnWidth(0) -
+                         (list->HasBreakpointColumn() ? MyDatalist::kBreakpointWidth : 0);
         if (list->HasTextColumn()) {
             const int valueWidth =
                 std::max(list->WidestValue(), list->GetTextExtent(wxT("Data")).x) + 16;
@@ -268,12 +284,14 @@ void MyFrame::OnSashChanged(wxSplitterEvent&) {
 }
 
 void MyFrame::OnStep(wxCommandEvent&) {
+    StopRun();
     simulator->Step();
     RefreshListValues();
     canvas->RefreshIfPainted();
 }
 
 void MyFrame::OnReset(wxCommandEvent&) {
+    StopRun();
     simulator->Reset();
     SyncInitialData(false);
     simulator->ReloadInstructionMemory();
@@ -287,6 +305,7 @@ void MyFrame::OnLayout(wxCommandEvent& event) {
     const tandrel::Layout layout = id == ID_LAYOUT_SIMPLE      ? tandrel::Layout::Simple
                                    : id == ID_LAYOUT_PIPELINED ? tandrel::Layout::Pipelined
                                                                : tandrel::Layout::Forwarding;
+    StopRun();
     simulator->SelectLayout(layout);
     Config& config = Config::Instance();
     config.SetFlag(option::kShowSimpleLayout, layout == tandrel::Layout::Simple);
@@ -319,18 +338,22 @@ void MyFrame::OnInstructionSelected(wxListEvent& event) {
     const long long address = lists.at(MyDatalist::kInstructions)->SelectedAddress();
     if (address < 0) return;
     if (simulator->CurrentLayout() == tandrel::Layout::Simple)
-        SetStatusText(wxT("The single-cycle drawing always shows the instruction at the PC."));
+        SetStatusText(wxT("The single-cycle drawing always shows the instruction at the PC."),
+                      kMessageField);
     else if (!simulator->ChooseInstruction(static_cast<std::uint64_t>(address)))
-        SetStatusText(wxString::Format(
-            wxT("The instruction at %lld is in no stage now, so there is nothing to follow."),
-            address));
+        SetStatusText(
+            wxString::Format(
+                wxT("The instruction at %lld is in no stage now, so there is nothing to follow."),
+                address),
+            kMessageField);
     else
         SetStatusText(simulator->FollowingChosen()
                           ? wxString::Format(wxT("Following the instruction at %lld; click it "
                                                  "again to follow automatically."),
                                              address)
                           : wxString(wxT("Following automatically: each instruction from IF "
-                                         "to WB, one after another.")));
+                                         "to WB, one after another.")),
+                      kMessageField);
     ColourInstructionRows();
     canvas->RefreshIfPainted();
 }

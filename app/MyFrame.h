@@ -1,5 +1,6 @@
 #pragma once
 
+#include <wx/button.h>
 #include <wx/frame.h>
 #include <wx/grid.h>
 #include <wx/html/helpctrl.h>
@@ -12,14 +13,18 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include <chrono>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "app/DisplayState.h"
 #include "app/MyGLCanvas.h"
 #include "render/DrawRules.h"
+#include "sim/RunRules.h"
 #include "sim/Simulator.h"
 
 namespace tandrel {
@@ -33,8 +38,13 @@ bool AskToReplace(wxWindow* parent, const wxString& chosenName);
 enum class SaveAnswer { Save, Discard, Cancel };
 SaveAnswer AskToSave(wxWindow* parent);
 
-// The main window: menus, the simulator tab (datapath drawing, Step and
-// Reset, the three lists) and the editor tab (program text, initial data,
+// The question of "Run to Cycle" (-1: cancelled) and the message when a run
+// gives up at the step limit (RunControl.cpp).
+long AskForCycle(wxWindow* parent, long current);
+void TellRunLimit(wxWindow* parent, const wxString& message);
+
+// The main window: menus, the simulator tab (datapath drawing, Step, Step
+// Back, Run and Reset, the three lists) and the editor tab (program text, initial data,
 // Load/Save/Parse). Each handler calls the simulator and then brings the
 // window up to date in a fixed order. The tabs live in files of their own.
 class MyFrame : public wxFrame, public CanvasHost {
@@ -77,6 +87,26 @@ class MyFrame : public wxFrame, public CanvasHost {
     // The example programs offered in File > Open Example.
     const std::vector<wxString>& Examples() const { return examples; }
 
+    // Step Back, Run, breakpoints and the status bar (RunControl.cpp). Run
+    // steps while the window is idle, showing the machine a few times a
+    // second, until the program is done, a breakpoint's instruction is
+    // fetched, the target step is reached, the step limit is hit, or Stop.
+    void StartRun(long long targetStep = -1);
+    void StopRun();
+    bool Running() const { return running; }
+    void ToggleBreakpoint(std::uint64_t address);
+    const std::set<std::uint64_t>& Breakpoints() const { return breakpoints; }
+    // Brings the counters and the buttons' states up to date.
+    void UpdateStatus();
+    // Redraws the lists, the counters and the drawing after the machine moved.
+    void ShowMachine();
+    // What the last run did, as the status bar says it.
+    const wxString& RunState() const { return runState; }
+    // The status bar's fields.
+    static constexpr int kProgressField = 0;  // layout, cycle, instructions, CPI, PC
+    static constexpr int kMessageField = 1;   // what the last action did
+    static constexpr int kMouseField = 2;     // what the mouse does on the drawing
+
     // Access for the tests, which drive the window as a user would.
     Simulator& GetSimulator() { return *simulator; }
     MyGLCanvas* Canvas() { return canvas; }
@@ -107,6 +137,12 @@ class MyFrame : public wxFrame, public CanvasHost {
     void OnOpenExample(wxCommandEvent& event);
     void OnClose(wxCloseEvent& event);
     void OnViewLeftPanel(wxCommandEvent& event);
+    void OnStepBack(wxCommandEvent& event);
+    void OnRun(wxCommandEvent& event);
+    void OnStopRun(wxCommandEvent& event);
+    void OnRunToCycle(wxCommandEvent& event);
+    void OnToggleBreakpoint(wxCommandEvent& event);
+    void OnIdle(wxIdleEvent& event);
 
     // Applies the choices of a closed options dialog (OptionsDialog.cpp).
     void ApplyOptions(const class MyDialog& dialog);
@@ -119,6 +155,8 @@ class MyFrame : public wxFrame, public CanvasHost {
     void BuildIcons();
     void MarkCell(int row, const std::wstring& problem);
     void ShowCellProblems();
+    void FinishRun(RunStop stop);
+    void SayRunState(const wxString& state);
 
   public:
     // Asks before a save replaces a file; tests answer in its place.
@@ -127,6 +165,12 @@ class MyFrame : public wxFrame, public CanvasHost {
     std::function<void(const wxString& message)> reportError;
     // Asks whether unsaved changes are to be saved first; tests answer.
     std::function<SaveAnswer()> askToSave;
+    // Asks for the clock cycle of "Run to Cycle"; tests answer.
+    std::function<long(long current)> askCycle = [this](long c) { return AskForCycle(this, c); };
+    // Tells that a run gave up at the step limit; tests read the message.
+    std::function<void(const wxString&)> tellRunLimit = [this](const wxString& message) {
+        TellRunLimit(this, message);
+    };
 
   private:
     std::unique_ptr<Simulator> simulator;
@@ -159,6 +203,16 @@ class MyFrame : public wxFrame, public CanvasHost {
     bool parsed = false;     // a program has been parsed or loaded
     wxString parsedText;     // the program text as the last parse left it
     wxString savedSnapshot;  // EditorSnapshot when last loaded or saved
+
+    wxButton* stepBackButton = nullptr;
+    wxButton* runButton = nullptr;
+    wxButton* stopButton = nullptr;
+    std::set<std::uint64_t> breakpoints;  // instruction addresses
+    RunRequest runRequest;
+    bool running = false;
+    std::chrono::steady_clock::time_point runStarted, lastShown;
+    std::chrono::steady_clock::duration runShowing{};  // time Run spent showing the machine
+    wxString runState;
 
     wxDECLARE_EVENT_TABLE();
 };

@@ -1,4 +1,5 @@
-// The simulator tab: Step and Reset, the three lists, and the drawing.
+// The simulator tab: Step, Step Back, Run, Stop and Reset, the three lists,
+// and the drawing.
 #include <wx/button.h>
 #include <wx/filename.h>
 #include <wx/sizer.h>
@@ -60,7 +61,20 @@ void MyFrame::BuildSimulatorTab(wxNotebook* notebook) {
                             wxTAB_TRAVERSAL | wxNO_BORDER);
     leftPanel->SetMinSize(wxSize(213, 450));
     auto* column = new wxBoxSizer(wxVERTICAL);
-    column->Add(new wxButton(leftPanel, wxID_FORWARD, wxT("S&tep")), 0, wxEXPAND | wxALL, 0);
+    // Step Back beside Step, Stop beside Run.
+    auto* steps = new wxBoxSizer(wxHORIZONTAL);
+    stepBackButton = new wxButton(leftPanel, ID_STEP_BACK, wxT("Step &Back"));
+    stepBackButton->Enable(false);
+    steps->Add(stepBackButton, 1, wxEXPAND | wxALL, 0);
+    steps->Add(new wxButton(leftPanel, wxID_FORWARD, wxT("S&tep")), 1, wxEXPAND | wxALL, 0);
+    column->Add(steps, 0, wxEXPAND | wxALL, 0);
+    auto* runs = new wxBoxSizer(wxHORIZONTAL);
+    runButton = new wxButton(leftPanel, ID_RUN, wxT("R&un"));
+    stopButton = new wxButton(leftPanel, ID_STOP_RUN, wxT("Sto&p"));
+    stopButton->Enable(false);
+    runs->Add(runButton, 1, wxEXPAND | wxALL, 0);
+    runs->Add(stopButton, 1, wxEXPAND | wxALL, 0);
+    column->Add(runs, 0, wxEXPAND | wxALL, 0);
     column->Add(new wxButton(leftPanel, wxID_STOP, wxT("&Reset")), 0, wxEXPAND | wxALL, 0);
     auto* listBook = new wxNotebook(leftPanel, wxID_ANY);
     column->Add(listBook, 1, wxEXPAND | wxALL, 3);
@@ -70,7 +84,12 @@ void MyFrame::BuildSimulatorTab(wxNotebook* notebook) {
         auto* page = new wxPanel(listBook, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                                  wxTAB_TRAVERSAL | wxNO_BORDER);
         auto* list = new MyDatalist(row.step, row.count, row.firstColumn, page, row.id);
-        if (row.id == MyDatalist::kInstructions) list->AddTextColumn(wxT("Instruction"));
+        if (row.id == MyDatalist::kInstructions) {
+            list->AddTextColumn(wxT("Instruction"));
+            list->AddBreakpointColumn([this](long at) {
+                ToggleBreakpoint(static_cast<std::uint64_t>(at) * kInstructionBytes);
+            });
+        }
         auto* pageSizer = new wxBoxSizer(wxVERTICAL);
         pageSizer->Add(list, 1, wxEXPAND | wxALL, 3);
         page->SetSizer(pageSizer);
@@ -123,6 +142,7 @@ void MyFrame::RebuildLists() {
         list->Rebuild(std::move(values), std::move(texts));
     }
     ColourInstructionRows();
+    UpdateStatus();
 }
 
 void MyFrame::RefreshListValues() {
@@ -138,6 +158,7 @@ void MyFrame::RefreshListValues() {
         list->SetValues(std::move(values));
     }
     ColourInstructionRows();
+    UpdateStatus();
 }
 
 void MyFrame::ColourInstructionRows() {

@@ -1,6 +1,6 @@
 // How quickly the main window answers: one Step until its picture is
-// finished, a rebuild of the three lists, and start-up until the first
-// picture. Run under a virtual display, e.g.
+// finished, a rebuild of the three lists, Run of a long loop, and start-up
+// until the first picture. Run under a virtual display, e.g.
 //   xvfb-run -a -s '-screen 0 1600x1200x24' ./gui_bench
 //       --benchmark_repetitions=10 --benchmark_report_aggregates_only=true
 // The budgets: Step 16 ms (one frame at 60 Hz), RebuildLists 100 ms,
@@ -21,6 +21,7 @@
 #include "app/Ids.h"
 #include "app/MyDatalist.h"
 #include "app/MyFrame.h"
+#include "bench/LoopProgram.h"
 #include "config/Config.h"
 
 namespace tandrel {
@@ -213,6 +214,44 @@ void BM_RebuildLists(benchmark::State& state) {
     for (auto _ : state) frame->RebuildLists();
 }
 BENCHMARK(BM_RebuildLists)->Unit(benchmark::kMillisecond);
+
+// Run (F5) of the 10,000-round loop, from Reset until the window says it is
+// done, showing the machine as it goes: compare with cli_bench's
+// RunUntilDone of the same program (budget: 1.5 times as long).
+void BM_RunLoop(benchmark::State& state) {
+    const auto layout = static_cast<Layout>(state.range(0));
+    MyFrame* frame = PrepareStep(state, layout);
+    if (frame == nullptr) return;
+    std::string text = LoopProgram();
+    text.erase(text.rfind("Data:"));  // the editor keeps the initial data apart
+    frame->ProgramText()->SetValue(wxString::FromUTF8(text));
+    Command(*frame, ID_PARSE_BUTTON, wxEVT_BUTTON);
+    Settle();
+    for (auto _ : state) {
+        Command(*frame, wxID_STOP, wxEVT_BUTTON);
+        Command(*frame, ID_RUN, wxEVT_BUTTON);
+        // The main loop's part: events first, then the idle time Run uses.
+        while (frame->Running()) {
+            wxTheApp->ProcessPendingEvents();
+            while (wxTheApp->Pending()) wxTheApp->Dispatch();
+            wxTheApp->ProcessIdle();
+        }
+        if (frame->GetSimulator().GetRegisters()->Read(2) != 3u * kIterations) {
+            state.SkipWithError(("the loop did not finish: " + frame->RunState()).utf8_str());
+            break;
+        }
+    }
+    state.counters["steps"] = static_cast<double>(frame->GetSimulator().GetProgress().steps);
+    frame->ProgramText()->SetValue(kProgram);
+    Command(*frame, ID_PARSE_BUTTON, wxEVT_BUTTON);
+}
+BENCHMARK(BM_RunLoop)
+    ->ArgName("layout")
+    ->Arg(static_cast<int>(Layout::Simple))
+    ->Arg(static_cast<int>(Layout::Pipelined))
+    ->Arg(static_cast<int>(Layout::Forwarding))
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 
 // From constructing the main window to its first finished picture.
 void BM_StartUp(benchmark::State& state) {

@@ -1,5 +1,6 @@
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <string>
 
 #include "sim/Simulator.h"
@@ -71,6 +72,45 @@ void BM_WholeProgram(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_WholeProgram)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
+
+// A machine 100,000 cycles into an endless loop on Forwarding, with the
+// history such a run leaves.
+constexpr long long kDeepCycles = 100000;
+
+Simulator& DeepRun() {
+    static Simulator sim;
+    static bool ran = false;
+    if (!ran) {
+        sim.SelectLayout(Layout::Forwarding);
+        sim.ParseProgram(L"addi $1, $1, 1\nsw $1, 4($0)\nlw $2, 4($0)\nbeq $0, $0, -4\nnop\n");
+        sim.Reset();
+        for (long long n = 0; n < kDeepCycles; ++n) sim.Step();
+        ran = true;
+    }
+    return sim;
+}
+
+void ReportHistory(benchmark::State& state, const Simulator& sim) {
+    state.counters["history_bytes"] = static_cast<double>(sim.GetHistory().Bytes());
+    state.counters["checkpoints"] = static_cast<double>(sim.GetHistory().Count());
+    state.counters["spacing"] = static_cast<double>(sim.GetHistory().Spacing());
+}
+
+// One Step Back from cycle 100,000 (timed), then forward again (not timed).
+// Budget: 16 ms, one frame.
+void BM_StepBackAtCycle100000(benchmark::State& state) {
+    Simulator& sim = DeepRun();
+    ReportHistory(state, sim);
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        const bool back = sim.StepBack();
+        const auto stop = std::chrono::steady_clock::now();
+        state.SetIterationTime(std::chrono::duration<double>(stop - start).count());
+        if (!back) state.SkipWithError("no step back");
+        sim.Step();
+    }
+}
+BENCHMARK(BM_StepBackAtCycle100000)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace tandrel

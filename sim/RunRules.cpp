@@ -1,6 +1,7 @@
 #include "sim/RunRules.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace tandrel {
 
@@ -30,7 +31,6 @@ long long MaxStepsOn(Layout layout, long long maxSteps) {
                                     : kDefaultMaxCycles;
 }
 
-
 namespace {
 
 bool AtBreakpoint(const Simulator& sim, const RunRequest& request) {
@@ -57,6 +57,29 @@ RunStop RunSteps(Simulator& sim, const RunRequest& request, long long budget) {
         if (AtBreakpoint(sim, request)) return RunStop::Breakpoint;
     }
     return RunStop::Running;
+}
+
+std::wstring ProgressText(const Simulator& sim, NumberFormat format) {
+    const Progress progress = sim.GetProgress();
+    std::wstring text;
+    switch (sim.CurrentLayout()) {
+        case Layout::Simple:
+            text = L"Simple | cycle " + std::to_wstring(progress.cycles + 1) + L", level " +
+                   std::to_wstring(progress.level) + L" of " +
+                   std::to_wstring(Simulator::kSimpleLevels);
+            break;
+        case Layout::Pipelined:
+        case Layout::Forwarding:
+            text = (sim.CurrentLayout() == Layout::Pipelined ? L"Pipelined" : L"Data Forwarding");
+            text += L" | cycle " + std::to_wstring(progress.cycles);
+            break;
+    }
+    text += L" | " + std::to_wstring(progress.instructions) +
+            (progress.instructions == 1 ? L" instruction" : L" instructions");
+    // No CPI before the first instruction has completed.
+    wchar_t cpi[32] = L"-";
+    if (progress.instructions > 0) std::swprintf(cpi, 32, L"%.2f", progress.Cpi());
+    return text + L" | CPI " + cpi + L" | PC " + FormatNumber(sim.PcValue(), true, false, format);
 }
 
 }  // namespace tandrel

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <set>
+#include <string>
 
 #include "sim/Simulator.h"
 
@@ -56,5 +57,11 @@ struct RunRequest {
 // is hit; after a Step when the instruction fetched, at the start of a
 // clock cycle on Simple, has a breakpoint.
 RunStop RunSteps(Simulator& sim, const RunRequest& request, long long budget);
+
+// The window's account of the run so far: layout, clock cycle, instructions
+// completed, CPI and PC, e.g. "Pipelined | cycle 9 | 5 instructions |
+// CPI 1.80 | PC 36". The pipelines count the cycles gone by; Simple names
+// the cycle under way and its level: "Simple | cycle 3, level 5 of 7".
+std::wstring ProgressText(const Simulator& sim, NumberFormat format);
 
 }  // namespace tandrel

@@ -182,12 +182,20 @@ TEST(ProgressTest, CountsCyclesAndInstructionsAsWorkedOutByHand) {
         EXPECT_EQ(done.instructions, c.instructions);
         EXPECT_EQ(done.steps, sim.StepsForCycles(c.cycles));
         EXPECT_DOUBLE_EQ(done.Cpi(), double(c.cycles) / double(c.instructions));
+        if (c.layout == Layout::Forwarding && &c.text == &branch) {
+            EXPECT_EQ(ProgressText(sim, NumberFormat::Decimal),
+                      L"Data Forwarding | cycle 12 | 6 instructions | CPI 2.00 | PC 40");
+        }
         // Simple: "cycle 3, level 5 of 7" after two whole cycles and four steps.
         if (c.layout == Layout::Simple) {
             ASSERT_TRUE(sim.GoToStep(2 * Simulator::kSimpleLevels + 4));
             EXPECT_EQ(sim.GetProgress().cycles, 2);
             EXPECT_EQ(sim.GetProgress().level, 5);
             EXPECT_EQ(sim.GetProgress().instructions, 2);
+            const std::wstring counters =
+                L"Simple | cycle 3, level 5 of 7 | 2 instructions | CPI 1.00";
+            EXPECT_EQ(ProgressText(sim, NumberFormat::Hexadecimal).substr(0, counters.size()),
+                      counters);
         }
     }
 }

@@ -304,5 +304,65 @@ TEST_F(RealInput, CtrlBOnTheEditorTabShowsBinary) {
     EXPECT_EQ(frame.ProgramText()->GetValue(), program);
 }
 
+// The keys of the Simulate menu pressed as a user would, on Pipelined: F7
+// steps, Shift+F7 steps back to exactly the earlier machine, F5 runs to the
+// end (n + 4 cycles for n instructions), a click in the Break column sets a
+// breakpoint that Run stops at, and Escape stops an endless Run.
+TEST_F(RealInput, F7StepsShiftF7StepsBackF5RunsAndEscapeStops) {
+    MyFrame& frame = Start();
+    wxCommandEvent pipelined(wxEVT_MENU, ID_LAYOUT_PIPELINED);
+    frame.ProcessWindowEvent(pipelined);
+    TypeAndParse(frame, kProgram);
+    Simulator& sim = frame.GetSimulator();
+    ASSERT_TRUE(GiveFocus(frame, frame.FindWindow(wxID_FORWARD)));
+    auto steps = [&sim] { return sim.GetProgress().steps; };
+    auto counters = [&frame] {
+        return frame.GetStatusBar()->GetStatusText(MyFrame::kProgressField);
+    };
+    wxUIActionSimulator input;
+    std::vector<std::vector<std::uint64_t>> seen{MachineState(sim)};
+    for (int n = 1; n <= 3; ++n) {
+        ASSERT_TRUE(input.Char(WXK_F7));
+        ASSERT_TRUE(WaitFor([&] { return steps() == n; })) << "F7 number " << n;
+        seen.push_back(MachineState(sim));
+    }
+    ASSERT_TRUE(input.Char(WXK_F7, wxMOD_SHIFT));
+    ASSERT_TRUE(WaitFor([&] { return steps() == 2; })) << "Shift+F7 did not step back";
+    EXPECT_EQ(MachineState(sim), seen[2]);
+    EXPECT_EQ(counters(), wxT("Pipelined | cycle 2 | 0 instructions | CPI - | PC 8"));
+
+    ASSERT_TRUE(input.Char(WXK_F5));
+    ASSERT_TRUE(WaitFor([&] { return !frame.Running(); }));
+    EXPECT_EQ(frame.RunState(), wxT("Done: the program has finished."));
+    EXPECT_EQ(steps(), 5 + 4);
+    EXPECT_EQ(Cell(frame.List(MyDatalist::kRegisters), 3), wxT("33"));
+    EXPECT_EQ(counters(), wxT("Pipelined | cycle 9 | 5 instructions | CPI 1.80 | PC 36"));
+
+    // A click in the Break column of row 2 (address 8), then Reset and F5.
+    MyDatalist* instructions = frame.List(MyDatalist::kInstructions);
+    wxRect cell;
+    ASSERT_TRUE(instructions->GetSubItemRect(2, instructions->BreakpointColumn(), cell));
+    ASSERT_TRUE(ClickAt(instructions->ClientToScreen(cell.GetPosition() +
+                                                     wxSize(cell.width / 2, cell.height / 2))));
+    ASSERT_TRUE(WaitFor([&] { return frame.Breakpoints().count(8) != 0; })) << "no breakpoint set";
+    EXPECT_EQ(instructions->GetItemText(2, instructions->BreakpointColumn()), L"\u25CF");
+    ASSERT_TRUE(input.Char('R', wxMOD_CONTROL));
+    ASSERT_TRUE(WaitFor([&] { return steps() == 0; }));
+    ASSERT_TRUE(input.Char(WXK_F5));
+    ASSERT_TRUE(WaitFor([&] { return !frame.Running() && steps() > 0; }));
+    EXPECT_EQ(frame.RunState(), wxT("Stopped at the breakpoint at 8."));
+    EXPECT_EQ(sim.PcValue(), 8u);
+
+    frame.ToggleBreakpoint(8);
+    TypeAndParse(frame, "addi $1, $1, 1\nbeq $0, $0, -2\nnop\n");
+    frame.tellRunLimit = [](const wxString&) {};  // no message box if Escape is lost
+    ASSERT_TRUE(input.Char(WXK_F5));
+    ASSERT_TRUE(WaitFor([&] { return frame.Running() && steps() > 0; }));
+    ASSERT_TRUE(input.Char(WXK_ESCAPE));
+    ASSERT_TRUE(WaitFor([&] { return !frame.Running(); })) << "Escape did not stop the run";
+    EXPECT_EQ(frame.RunState(), wxT("Stopped."));
+    EXPECT_LT(steps(), kDefaultMaxCycles);
+}
+
 }  // namespace
 }  // namespace tandrel::test
