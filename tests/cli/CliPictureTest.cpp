@@ -7,11 +7,14 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "cli/Program.h"
 #include "sim/LayoutTable.h"
 #include "tests/cli/CliTestSupport.h"
 
@@ -173,6 +176,79 @@ TEST(CliPicture, ColoursFromAConfigurationFile) {
     ASSERT_EQ(RunCli(dir, pipelined + "-o 'off%d.png' --config off.conf").status, 0);
     EXPECT_EQ(dir.Read("on0.png"), dir.Read("off0.png"));
     EXPECT_NE(dir.Read("on3.png"), dir.Read("off3.png"));
+}
+
+// Reads an SVG with Python's XML parser (which fails on malformed XML) and
+// prints the closed outlines drawn outside the glyph definitions, then for
+// every open stroked path (a wire) its colour and the middle of its longest
+// straight piece.
+const char* const kSvgShapes = R"(
+import sys, re, xml.dom.minidom as m
+doc = m.parse(sys.argv[1]); closed = 0; wires = []
+for p in doc.getElementsByTagName('path'):
+    if p.parentNode.tagName == 'symbol': continue
+    style, d = p.getAttribute('style'), p.getAttribute('d').split()
+    stroke = re.search(r'stroke:rgb\(([\d.]+)%,([\d.]+)%,([\d.]+)%\)', style)
+    if not stroke: continue
+    if 'Z' in d: closed += 1; continue
+    pts = [(float(d[i + 1]), float(d[i + 2])) for i in range(0, len(d), 3)]
+    best = max(zip(pts, pts[1:]), key=lambda s: abs(s[0][0] - s[1][0]) + abs(s[0][1] - s[1][1]))
+    rgb = [round(float(c) * 2.55) for c in stroke.groups()]
+    wires.append('%d %d %d %g %g' % (*rgb, (best[0][0] + best[1][0]) / 2, (best[0][1] + best[1][1]) / 2))
+print(closed, len(wires)); print('\n'.join(wires))
+)";
+
+TEST(CliPicture, SvgHasOneOutlinePerElementOnePathPerWireInThePngsColours) {
+    TempDir dir;
+    dir.Write("p.def", kProgram);
+    dir.Write("shapes.py", kSvgShapes);
+    const std::string picture = "picture p.def --layout forwarding --steps 3 ";
+    ASSERT_EQ(RunCli(dir, picture + "--format svg -o p.svg").status, 0);
+    ASSERT_EQ(RunCli(dir, picture + "--scale 2 -o p.png").status, 0);
+    const Png png(dir.path + "/p.png");
+    ASSERT_EQ(png.width, 2 * kWidth);
+
+    std::FILE* pipe =
+        ::popen(("python3 " + dir.path + "/shapes.py " + dir.path + "/p.svg").c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string text;
+    char buffer[4096];
+    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        text.append(buffer, got);
+    ASSERT_EQ(::pclose(pipe), 0) << "the SVG does not parse as XML";
+
+    Simulator sim;
+    cli::LoadDefinitionFile(sim, dir.path + "/p.def", Layout::Forwarding);
+    for (int i = 0; i < 3; ++i) sim.Step();
+    std::size_t elements = 0, wires = 0;
+    for (const auto& e : sim.Elements()) {
+        if (!e->IsNode()) ++elements;
+        for (const auto& link : e->ports)
+            if (link->isOutput) wires += static_cast<const OutputLink&>(*link).targets.size();
+    }
+    std::istringstream in(text);
+    std::size_t closed = 0, open = 0;
+    in >> closed >> open;
+    EXPECT_EQ(closed, elements);
+    EXPECT_EQ(open, wires);
+
+    // Where a later wire or body covers a wire's middle the PNG shows that
+    // instead, so nearly all, not all, must match.
+    int matched = 0, sampled = 0;
+    std::ostringstream misses;
+    for (Rgb c; in >> c.r >> c.g >> c.b;) {
+        double x = 0, y = 0;
+        in >> x >> y;
+        ++sampled;
+        const int px = static_cast<int>(2 * x), py = static_cast<int>(2 * y);
+        bool found = false;
+        for (int dx = -1; dx <= 1; ++dx)
+            found = found || Near(png.NearestInColumn(px + dx, py, c), c);
+        matched += found;
+        if (!found) misses << ' ' << c << " at " << x << ", " << y;
+    }
+    EXPECT_EQ(sampled, static_cast<int>(wires));
+    EXPECT_GE(matched, sampled * 95 / 100) << "of " << sampled << ":" << misses.str();
 }
 
 TEST(CliPicture, UnwritableOutputAndMissingConfiguration) {
