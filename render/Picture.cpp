@@ -208,7 +208,7 @@ class CairoPainter final : public Painter {
 // write or the close fails, and removed again when not complete.
 class OutputFile {
   public:
-    OutputFile(const std::string& path) : path(path), file(std::fopen(path.c_str(), "wb")) {
+    explicit OutputFile(const std::string& path) : path(path), file(std::fopen(path.c_str(), "wb")) {
         if (file == nullptr) failure = errno;
     }
     ~OutputFile() {
