@@ -116,7 +116,7 @@ const char* const kProgram = "ADDI $1, $0, 5\nADD $2, $1, $1\nData:\n";
 TEST(CliPicture, DefaultColoursAfterZeroAndOneSteps) {
     TempDir dir;
     dir.Write("p.def", kProgram);
-    // No display: the command starts a private one for itself.
+    // Drawn without any display.
     Result result = RunCli(dir, "picture p.def -o 'step%d.png' --steps 1", "env -u DISPLAY");
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out, "");
