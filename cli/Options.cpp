@@ -1,6 +1,8 @@
 #include "cli/Options.h"
 
 #include <cstddef>
+#include <cstdlib>
+#include <string>
 #include <utility>
 
 namespace tandrel {
@@ -108,6 +110,16 @@ bool ParseDiagramFormat(const std::string& text, DiagramFormat& format) {
     return false;
 }
 
+// A picture's scale: a plain decimal number from 0.25 to 4.
+bool ParseScale(const std::string& text, double& scale) {
+    if (text.empty() || text.find_first_not_of("0123456789.") != std::string::npos) return false;
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (end != text.c_str() + text.size() || !(value >= 0.25 && value <= 4.0)) return false;
+    scale = value;
+    return true;
+}
+
 bool IsHelp(const std::string& arg) {
     return arg == "--help" || arg == "-h";
 }
@@ -166,6 +178,15 @@ class ArgumentReader {
                 if (!Value(name, hasValue, value, error)) return error;
                 if (!ParseDiagramFormat(value, options.diagramFormat))
                     return "--format must be text, csv, svg or json, not '" + value + "'";
+            } else if (name == "--format" && options.command == Command::Picture) {
+                if (!Value(name, hasValue, value, error)) return error;
+                if (value != "png" && value != "svg")
+                    return "--format must be png or svg, not '" + value + "'";
+                options.svg = value == "svg";
+            } else if (name == "--scale" && options.command == Command::Picture) {
+                if (!Value(name, hasValue, value, error)) return error;
+                if (!ParseScale(value, options.scale))
+                    return "--scale needs a number from 0.25 to 4, not '" + value + "'";
             } else if (name == "--format" && accepts.format) {
                 if (!Value(name, hasValue, value, error)) return error;
                 if (!ParseFormat(value, options.format))
@@ -189,7 +210,7 @@ class ArgumentReader {
         if (options.file.empty())
             return command + " needs a FILE (see tandrel-cli " + command + " --help)";
         if (options.command == Command::Picture) {
-            if (options.output.empty()) return "picture needs -o OUT.png";
+            if (options.output.empty()) return "picture needs -o OUT.png (or OUT.svg)";
             options.untilDone = false;
         }
         if (options.command == Command::Diagram && options.layout == Layout::Simple)
@@ -291,7 +312,7 @@ std::string ProgramHelp() {
            "  run FILE        run the program and print the PC, registers and data memory\n"
            "  diagram FILE    print the pipeline diagram of a pipelined run\n"
            "  compare FILE    run on all three layouts and print what differs\n"
-           "  picture FILE    draw the datapath into a 1150 x 870 PNG\n"
+           "  picture FILE    draw the datapath into a PNG (1150 x 870 at 100%) or SVG\n"
            "  explain FILE    tell cycle by cycle what the pipeline did: stale reads,\n"
            "                  forwards, taken branches (on simple: the level of each step)\n"
            "\n"
@@ -398,12 +419,16 @@ std::string CommandHelp(Command command) {
                    kStepOptions + "  --format F       dec (default), hex or bin\n";
         case Command::Picture:
             return "Usage: tandrel-cli picture FILE [--layout L] [--steps N] -o OUT.png\n"
-                   "         [--config FILE]\n"
+                   "         [--format png|svg] [--scale S] [--config FILE]\n"
                    "Draws the datapath as the window shows it after N steps (default 0) into a\n"
                    "1150 x 870 PNG. With %d in OUT, writes one picture per step from 0 to N.\n"
-                   "Needs no display: when DISPLAY is not set a private Xvfb is started and\n"
-                   "stopped again. Colours and drawing options are the built-in defaults, or\n"
-                   "those of the configuration file given with --config (only read).\n";
+                   "Needs no display. Colours and drawing options are the built-in defaults, or\n"
+                   "those of the configuration file given with --config (only read).\n"
+                   "\n"
+                   "  --format F       png (default) or svg: a vector drawing for slides with\n"
+                   "                   the same elements, wires, colours and text\n"
+                   "  --scale S        S times the size, from 0.25 to 4 (default 1): 2 gives a\n"
+                   "                   2300 x 1740 PNG with everything twice as large\n";
         case Command::None:
             break;
     }

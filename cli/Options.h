@@ -30,6 +30,8 @@ struct Options {
     DiagramFormat diagramFormat = DiagramFormat::Text;
     std::string output;  // picture: -o
     std::string config;  // picture: --config
+    bool svg = false;    // picture: --format svg (else PNG)
+    double scale = 1.0;  // picture: --scale
 };
 
 // The options, or the one-line reason they cannot be used (error not empty).

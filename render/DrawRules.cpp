@@ -254,8 +254,9 @@ double ArrowheadRotation(Side side) {
     return 0.0;
 }
 
-double ArrowheadHalfHeight(bool bold) {
-    return bold ? kBoldArrowHalfHeight : kThinArrowHalfHeight;
+double ArrowheadHalfHeight(bool bold, double zoom) {
+    const double units = bold ? kBoldArrowHalfHeight : kThinArrowHalfHeight;
+    return zoom > 0.0 ? std::max(units, kThinArrowHalfHeight / zoom) : units;
 }
 
 double LabelLineOffset(int lineNumber, int elementHeight) {

@@ -165,8 +165,10 @@ std::vector<Point> WirePath(const Link& output, const InputLink& target);
 // unrotated arrowhead points along +x, into an element's left edge.
 double ArrowheadRotation(Side side);
 
-// Half the height of an arrowhead's base, in layout units.
-double ArrowheadHalfHeight(bool bold);
+// Half the height of an arrowhead's base, in layout units, at a zoom (1.0
+// is 100%): zoomed out, a thin arrowhead keeps the 2.5 pixels it has at
+// 100%, so it still reads as a triangle.
+double ArrowheadHalfHeight(bool bold, double zoom = 1.0);
 
 // Length of an arrowhead from base to tip, in layout units.
 constexpr double kArrowheadLength = 3.0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "render/DrawRules.h"
+#include "render/Painter.h"
 #include "render/ViewGeometry.h"
 #include "sim/Simulator.h"
 
@@ -23,9 +24,13 @@ void StartGlut(int* argc, char** argv);
 // layout units. Clearing the buffer is left to the caller.
 void SetUpView(int width, int height);
 
-// Draws the whole datapath in layout units: the background, then for every
-// element its input arrowheads, the wires leaving it and its body, so later
-// elements paint over earlier ones.
-void DrawDatapath(const Simulator& sim, const DisplayOptions& options, const ColourTable& colours);
+// Draws the whole datapath in layout units (see the painter's DrawDatapath)
+// into the current OpenGL context, whose model-view is expected to give
+// `zoom` times (view::kScaleX, view::kScaleY) pixels per unit. Lines, text
+// and arrowheads are sized for that zoom; at 1.0 text is GLUT's 10-pixel
+// Helvetica, at any other zoom it is drawn from glyphs rasterised for the
+// size, so it stays crisp.
+void DrawDatapath(const Simulator& sim, const DisplayOptions& options, const ColourTable& colours,
+                  double zoom = 1.0);
 
 }  // namespace tandrel

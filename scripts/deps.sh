@@ -2,7 +2,7 @@
 # needs when any is missing, with one apt-get update at most.
 tandrel_packages=(cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev
     libwxgtk3.2-dev freeglut3-dev libglu1-mesa-dev libpng-dev xvfb xauth imagemagick clang
-    python3)
+    python3 libcairo2-dev)
 
 tandrel_install_missing() {
     local missing=()

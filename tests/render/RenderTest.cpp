@@ -162,6 +162,46 @@ TEST_P(RenderTest, BackgroundBodiesAndLabelsTakeTheConfiguredColours) {
     EXPECT_GT(textPixels, 50);
 }
 
+TEST_P(RenderTest, BodiesAndLabelsScaleWithTheZoom) {
+    Config config{std::string{}};
+    const Colour text = Colour::Rgba(230, 20, 110);
+    config.SetColour(option::kTextColour, text);
+    const ColourTable colours{config};
+    const Component& memory = FirstOfKind(sim, ElementKind::InstructionMemory);
+    const Point centre = BoxPoint(memory, 0.5, 0.5);
+    // The share of the memory's box its label covers, and the colour of a
+    // point of its body clear of the label, where the zoom puts them.
+    const auto probe = [&](double zoom, Image::Rgb& body) {
+        const Image image = GlWindow::Draw(sim, DisplayOptions{}, colours, zoom, centre);
+        const auto at = [&](double fx, double fy) {
+            const Point p = BoxPoint(memory, fx, fy);
+            return image.At(static_cast<int>((centre.x + (p.x - centre.x) * zoom) * view::kScaleX),
+                            static_cast<int>((centre.y + (p.y - centre.y) * zoom) * view::kScaleY));
+        };
+        body = at(0.9, 0.1);
+        // The text is red-purple on a grey body: red above green is ink,
+        // counted by share so antialiased glyphs weigh what they cover.
+        double ink = 0.0;
+        for (int y = 1; y < 100; ++y)
+            for (int x = 1; x < 100; ++x) {
+                const Image::Rgb c = at(x / 100.0, y / 100.0);
+                ink += std::max(0, c.r - c.g) / static_cast<double>(text.r - text.g);
+            }
+        return ink / (99.0 * 99.0);
+    };
+    Image::Rgb atHundred{}, zoomed{};
+    const double base = probe(1.0, atHundred);
+    ASSERT_GT(base, 0.0);
+    for (const double zoom : {0.5, 2.0}) {
+        const double share = probe(zoom, zoomed);
+        EXPECT_TRUE(Near(zoomed, atHundred, 3)) << zoom << ": " << Text(zoomed);
+        // The label covers the same share of the box at every zoom, give or
+        // take the font's hinting.
+        EXPECT_GT(share, base * 0.5) << zoom;
+        EXPECT_LT(share, base * 2.0) << zoom;
+    }
+}
+
 TEST_P(RenderTest, TranslucentBackgroundIsBlendedOverTheClearedWindow) {
     Config config{std::string{}};
     config.SetColour(option::kBackgroundColour, Colour::Rgba(0, 100, 200, 128));
