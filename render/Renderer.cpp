@@ -81,7 +81,7 @@ void DrawInputArrows(const Frame& frame, const Component& element) {
         const OutputLink& source = *input.source;
         if (SkipArrowhead(frame.context.options, source)) continue;
 
-        SetColour(OutputWireState(frame.context, source, frame.colours).colour);
+        SetColour(WireIntoState(frame.context, source, input, frame.colours).colour);
         const double h = ArrowheadHalfHeight(IsBold(frame.context, source, element));
         glPushMatrix();
         glTranslated(input.PortX(), input.PortY(), 0.0);
@@ -101,10 +101,10 @@ void DrawOutputWires(const Frame& frame, const Component& element) {
     for (const auto& link : element.ports) {
         if (!link->isOutput || SkipOutput(options, *link)) continue;
         const auto& output = static_cast<const OutputLink&>(*link);
-        const WireState state = OutputWireState(frame.context, output, frame.colours);
         for (const InputLink* target : output.targets) {
             const Component& destination = *target->owner;
             if (SkipWireInto(options, destination)) continue;
+            const WireState state = WireIntoState(frame.context, output, *target, frame.colours);
             glPushAttrib(GL_CURRENT_BIT | GL_LINE_BIT);
             glLineWidth(LineWidth(frame.context, output, destination));
             SetColour(state.colour);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "model/Combinational.h"
+#include "model/Pipeline.h"
 #include "render/DrawRules.h"
 #include "sim/Simulator.h"
 
@@ -329,6 +330,77 @@ TEST(NodeDots, ColourAndRadiusFollowTheFeedingWire) {
     EXPECT_DOUBLE_EQ(NodeDotRadius(context, j.node), kSmallDotRadius);
     context.highlightStage = 2;
     EXPECT_DOUBLE_EQ(NodeDotRadius(context, j.node), kLargeDotRadius);
+}
+
+// ----------------------------------------------- Data Forwarding's operands
+
+// After each Step of a program whose operands come from all three sources,
+// the wires into MUX A and MUX B (and the junction wires and dots that lead
+// only to them): coloured exactly at the input the forwarding unit chose for
+// the instruction in EX, none when that instruction does not use the mux.
+TEST(OperandMuxes, OnlyTheChosenInputIsColoured) {
+    Simulator sim;
+    sim.SelectLayout(Layout::Forwarding);
+    ASSERT_TRUE(sim.ParseProgram(
+        L"ADDI $1, $0, 10\nADDI $2, $1, 5\nADD $3, $1, $2\nSW $3, 0($0)\nSUB $4, $3, $2\n"));
+    sim.Reset();
+    const Component* muxes[2] = {};  // MUX A, MUX B
+    for (const auto& element : sim.Elements()) {
+        if (element->kind != ElementKind::Forwarding) continue;
+        muxes[0] = element->Out(Forwarding::kForwardA).targets.front()->owner;
+        muxes[1] = element->Out(Forwarding::kForwardB).targets.front()->owner;
+    }
+    ASSERT_NE(muxes[0], nullptr);
+    DisplayOptions everyStage;
+    everyStage.highlightSingle = false;
+    const ColourTable colours;
+
+    constexpr int kNone = -1;
+    constexpr int kRegister = 0, kMemWb = 1, kExMem = 2;  // the multiplexers' inputs
+    const struct {
+        int steps;
+        const char* inEx;
+        int colouredA, colouredB;
+    } cases[] = {
+        {2, "ADDI $1, $0, 10", kRegister, kNone},  // MUX B's output is not used by ADDI
+        {3, "ADDI $2, $1, 5", kExMem, kNone},
+        {4, "ADD $3, $1, $2", kMemWb, kExMem},
+        {5, "SW $3, 0($0)", kRegister, kExMem},  // the data to store
+        {6, "SUB $4, $3, $2", kMemWb, kRegister},
+    };
+    for (const auto& c : cases) {
+        while (sim.GetProgress().steps < c.steps) sim.Step();
+        const DrawContext context = ContextOf(sim, everyStage);
+        for (int m = 0; m < 2; ++m) {
+            for (int input = kRegister; input <= kExMem; ++input) {
+                const std::string where = std::string(c.inEx) + (m == 0 ? ", MUX A" : ", MUX B") +
+                                          " input " + std::to_string(input);
+                const InputLink& into = muxes[m]->In(input);
+                const bool chosen = input == (m == 0 ? c.colouredA : c.colouredB);
+                EXPECT_EQ(WireIntoState(context, *into.source, into, colours).active, chosen)
+                    << where;
+                // Following one instruction: its codes while it is in EX; past
+                // EX the codes are another instruction's, so no input is coloured.
+                DrawContext following = context;
+                following.options.highlightSingle = true;
+                following.highlightStage = 2;
+                EXPECT_EQ(WireIntoState(following, *into.source, into, colours).active, chosen)
+                    << where << ", followed in EX";
+                following.highlightStage = 3;
+                EXPECT_FALSE(WireIntoState(following, *into.source, into, colours).active)
+                    << where << ", followed in MEM";
+                const Component& from = *into.source->owner;
+                if (!from.IsNode()) continue;
+                // A junction that feeds this input of both multiplexers.
+                const bool eitherChose = input == c.colouredA || input == c.colouredB;
+                const InputLink& feed = from.In(2);
+                EXPECT_EQ(WireIntoState(context, *feed.source, feed, colours).active, eitherChose)
+                    << where << ", the wire into its junction";
+                EXPECT_EQ(NodeDotState(context, from, colours).active, eitherChose)
+                    << where << ", the junction's dot";
+            }
+        }
+    }
 }
 
 // ------------------------------------------------------------- geometry
