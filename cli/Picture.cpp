@@ -180,13 +180,15 @@ class DrawingWindow {
 
     // The datapath as the canvas paints it, read back bottom row first.
     std::vector<unsigned char> Draw(const Simulator& sim, const DisplayOptions& options,
-                                    const ColourTable& colours) const {
+                                    const ColourTable& colours,
+                                    const std::vector<const Component*>& staleReads) const {
         const WindowSystemAllocations untracked;
         glDrawBuffer(GL_BACK);
         glClearColor(1.0f, 1.0f, 1.0f, 0.0f);
         glClear(GL_COLOR_BUFFER_BIT);
         SetUpView(kWidth, kHeight);
         DrawDatapath(sim, options, colours);
+        DrawStaleReadMarks(staleReads);
         glFinish();
         std::vector<unsigned char> pixels(static_cast<std::size_t>(kWidth) * kHeight * kRgb);
         glReadBuffer(GL_BACK);
@@ -296,8 +298,13 @@ int DrawPictures(Simulator& sim, const Options& options, std::ostream& err) {
             << " pixels (is the screen smaller?)\n";
         return kExitUsage;
     }
+    Explainer explainer;  // for the stale reads to mark
+    explainer.Start(sim);
     for (long long step = 0; step <= options.steps; ++step) {
-        if (step > 0) sim.Step();
+        if (step > 0) {
+            sim.Step();
+            explainer.Observe(sim);
+        }
         if (!series && step < options.steps) continue;
         const std::string name = PictureFileName(options.output, step);
         std::error_code ignored;
@@ -306,7 +313,8 @@ int DrawPictures(Simulator& sim, const Options& options, std::ostream& err) {
             return kExitUsage;
         }
         std::string error;
-        if (!WritePng(name, window.Draw(sim, display, colours), error)) {
+        const auto staleReads = StaleReadParts(sim, explainer.Events(), step);
+        if (!WritePng(name, window.Draw(sim, display, colours, staleReads), error)) {
             err << "tandrel-cli: " << error << '\n';
             return kExitUsage;
         }

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "model/Combinational.h"
+#include "model/Pipeline.h"
 
 namespace tandrel {
 
@@ -232,6 +233,30 @@ WireState WireIntoState(const DrawContext& context, const Link& output, const In
     const OperandFeed feed = context.isSimple ? OperandFeed{} : FeedOf(target);
     if (!feed.onlyOperandMuxes) return OutputWireState(context, output, colours);
     return OperandState(context, feed, colours);
+}
+
+std::vector<const Component*> StaleReadParts(const Simulator& sim,
+                                             const std::vector<PipelineEvent>& events,
+                                             long long cycle) {
+    const Component* muxA = nullptr;
+    const Component* muxB = nullptr;
+    for (const auto& element : sim.Elements()) {
+        if (element->kind != ElementKind::Forwarding) continue;
+        muxA = element->Out(Forwarding::kForwardA).targets.front()->owner;
+        muxB = element->Out(Forwarding::kForwardB).targets.front()->owner;
+    }
+    std::vector<const Component*> parts;
+    const auto mark = [&parts](const Component* part) {
+        if (part != nullptr && std::find(parts.begin(), parts.end(), part) == parts.end())
+            parts.push_back(part);
+    };
+    for (const PipelineEvent& event : events) {
+        if (event.kind != EventKind::StaleRead || event.cycle != cycle) continue;
+        if (event.to == Operand::RegisterRead) mark(sim.GetRegisters());
+        if (event.to == Operand::AluA || event.to == Operand::AluAB) mark(muxA);
+        if (event.to != Operand::RegisterRead && event.to != Operand::AluA) mark(muxB);
+    }
+    return parts;
 }
 
 bool IsBold(const DrawContext& context, const Link& output, const Component& destination) {

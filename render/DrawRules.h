@@ -6,6 +6,7 @@
 #include "config/Config.h"
 #include "model/Component.h"
 #include "program/InstructionSet.h"
+#include "sim/Explanation.h"
 #include "sim/Simulator.h"
 
 // The decisions behind the datapath drawing, kept free of OpenGL so they can
@@ -122,6 +123,13 @@ WireState OutputWireState(const DrawContext& context, const Link& output,
 // from the register file. Every other wire is in OutputWireState's state.
 WireState WireIntoState(const DrawContext& context, const Link& output, const InputLink& target,
                         const ColourTable& colours);
+
+// The parts where the stale reads an explanation gives for `cycle` happened,
+// to be outlined: the register file on Pipelined (read in ID), MUX A and MUX B
+// on Data Forwarding (an ALU input or the data to store).
+std::vector<const Component*> StaleReadParts(const Simulator& sim,
+                                             const std::vector<PipelineEvent>& events,
+                                             long long cycle);
 
 // True when the wire from `output` into an input of `destination` is drawn
 // 2 pixels wide: data wires only, and only the coloured ones unless every

@@ -369,6 +369,28 @@ void DrawBody(const Frame& frame, const Component& element) {
 
 }  // namespace
 
+void DrawStaleReadMarks(const std::vector<const Component*>& parts) {
+    constexpr double kMargin = 1.5;  // layout units outside the box
+    constexpr float kWidth = 3.0f;
+    constexpr GLushort kDashes = 0x0F0F;
+    glPushAttrib(GL_CURRENT_BIT | GL_LINE_BIT | GL_ENABLE_BIT);
+    glLineWidth(kWidth);
+    glEnable(GL_LINE_STIPPLE);
+    glLineStipple(2, kDashes);
+    glColor4f(0.85f, 0.0f, 0.0f, 1.0f);
+    for (const Component* part : parts) {
+        const double left = part->x - kMargin, right = part->x + part->width + kMargin;
+        const double bottom = part->y - kMargin, top = part->y + part->height + kMargin;
+        glBegin(GL_LINE_LOOP);
+        glVertex2d(left, bottom);
+        glVertex2d(right, bottom);
+        glVertex2d(right, top);
+        glVertex2d(left, top);
+        glEnd();
+    }
+    glPopAttrib();
+}
+
 void StartGlut(int* argc, char** argv) {
 #if defined(__SANITIZE_ADDRESS__)
     const __lsan::ScopedDisabler untracked;

@@ -28,4 +28,8 @@ void SetUpView(int width, int height);
 // elements paint over earlier ones.
 void DrawDatapath(const Simulator& sim, const DisplayOptions& options, const ColourTable& colours);
 
+// Outlines the parts where a stale read happened (see StaleReadParts) in
+// dashed red, a little outside their boxes, over the drawing.
+void DrawStaleReadMarks(const std::vector<const Component*>& parts);
+
 }  // namespace tandrel

@@ -24,7 +24,7 @@ const char* CellName(Cell cell);  // "IF" ... "WB", "--" for a bubble, "" for Em
 struct TimelineRow {
     std::uint64_t address = 0;
     long long fetchCycle = 0;
-    InstructionKind kind = InstructionKind::None;
+    InstructionKind kind{};  // None; spelt so that X11's None macro cannot clash
     bool squashed = false;  // discarded by a taken branch: a bubble from ID on
 
     timeline::Cell CellAt(long long cycle) const;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "model/Combinational.h"
 #include "model/Pipeline.h"
@@ -399,6 +400,39 @@ TEST(OperandMuxes, OnlyTheChosenInputIsColoured) {
                 EXPECT_EQ(NodeDotState(context, from, colours).active, eitherChose)
                     << where << ", the junction's dot";
             }
+        }
+    }
+}
+
+// Stale reads are marked where the explanation says they happened, in the
+// cycle it gives, and nowhere in the cycles before.
+TEST(StaleReadMarks, OnTheRegisterFileOnPipelinedAndOnTheOperandMuxesOnForwarding) {
+    const struct {
+        Layout layout;
+        const wchar_t* program;
+        long long cycle;
+        std::vector<std::wstring> marked;
+    } cases[] = {
+        {Layout::Pipelined, L"ADDI $1, $0, 10\nADD $2, $1, $1\n", 3, {L"Registers"}},
+        {Layout::Forwarding, L"LW $1, 0($0)\nSW $1, 4($0)\n", 4, {L"M\nU\nX\nB"}},
+        {Layout::Forwarding, L"LW $1, 0($0)\nADD $2, $1, $1\n", 4,
+         {L"M\nU\nX\nA", L"M\nU\nX\nB"}},
+    };
+    for (const auto& c : cases) {
+        Simulator sim;
+        sim.SelectLayout(c.layout);
+        ASSERT_TRUE(sim.ParseProgram(c.program));
+        sim.Reset();
+        Explainer explainer;
+        explainer.Start(sim);
+        for (long long cycle = 1; cycle <= c.cycle; ++cycle) {
+            sim.Step();
+            explainer.Observe(sim);
+            std::vector<std::wstring> marked;
+            for (const Component* part : StaleReadParts(sim, explainer.Events(), cycle))
+                marked.push_back(part->name);
+            EXPECT_EQ(marked, cycle == c.cycle ? c.marked : std::vector<std::wstring>{})
+                << "cycle " << cycle;
         }
     }
 }
