@@ -335,104 +335,59 @@ TEST(NodeDots, ColourAndRadiusFollowTheFeedingWire) {
 
 // ----------------------------------------------- Data Forwarding's operands
 
-// After each Step of a program whose operands come from all three sources,
-// the wires into MUX A and MUX B (and the junction wires and dots that lead
-// only to them): coloured exactly at the input the forwarding unit chose for
-// the instruction in EX, none when that instruction does not use the mux.
-TEST(OperandMuxes, OnlyTheChosenInputIsColoured) {
+// Stepping a program whose operands come from all three sources and which
+// stores a loaded word too early. After each Step the wires into MUX A and
+// MUX B (and a junction leading only to them) are coloured exactly at the
+// input chosen for the instruction in EX, none when it does not use the mux
+// or when the one followed is past EX; the stale read is marked on MUX B in
+// the cycle it happens, nowhere else.
+TEST(OperandMuxes, OnlyTheChosenInputIsColouredAndAStaleReadIsMarked) {
     Simulator sim;
     sim.SelectLayout(Layout::Forwarding);
-    ASSERT_TRUE(sim.ParseProgram(
-        L"ADDI $1, $0, 10\nADDI $2, $1, 5\nADD $3, $1, $2\nSW $3, 0($0)\nSUB $4, $3, $2\n"));
+    ASSERT_TRUE(sim.ParseProgram(L"ADDI $1, $0, 10\nADDI $2, $1, 5\nADD $3, $1, $2\n"
+                                 L"LW $4, 0($0)\nSW $4, 1($0)\n"));
     sim.Reset();
-    const Component* muxes[2] = {};  // MUX A, MUX B
-    for (const auto& element : sim.Elements()) {
-        if (element->kind != ElementKind::Forwarding) continue;
-        muxes[0] = element->Out(Forwarding::kForwardA).targets.front()->owner;
-        muxes[1] = element->Out(Forwarding::kForwardB).targets.front()->owner;
-    }
-    ASSERT_NE(muxes[0], nullptr);
-    DisplayOptions everyStage;
-    everyStage.highlightSingle = false;
+    Explainer explainer;
+    explainer.Start(sim);
+    const Component* muxB = sim.Elements()[8].get();  // MUX A is the next element
+    ASSERT_EQ(muxB->name, L"M\nU\nX\nB");
     const ColourTable colours;
-
-    constexpr int kNone = -1;
-    constexpr int kRegister = 0, kMemWb = 1, kExMem = 2;  // the multiplexers' inputs
-    const struct {
-        int steps;
-        const char* inEx;
-        int colouredA, colouredB;
-    } cases[] = {
-        {2, "ADDI $1, $0, 10", kRegister, kNone},  // MUX B's output is not used by ADDI
-        {3, "ADDI $2, $1, 5", kExMem, kNone},
-        {4, "ADD $3, $1, $2", kMemWb, kExMem},
-        {5, "SW $3, 0($0)", kRegister, kExMem},  // the data to store
-        {6, "SUB $4, $3, $2", kMemWb, kRegister},
-    };
-    for (const auto& c : cases) {
-        while (sim.GetProgress().steps < c.steps) sim.Step();
-        const DrawContext context = ContextOf(sim, everyStage);
-        for (int m = 0; m < 2; ++m) {
-            for (int input = kRegister; input <= kExMem; ++input) {
-                const std::string where = std::string(c.inEx) + (m == 0 ? ", MUX A" : ", MUX B") +
+    constexpr int kNone = -1, kRegister = 0, kMemWb = 1, kExMem = 2;  // the inputs
+    // The inputs coloured after each step, for the instruction then in EX:
+    // none, ADDI $1, ADDI $2, ADD, LW, SW (MUX B unused by ADDI and LW).
+    const int colouredA[] = {0, kNone, kRegister, kExMem, kMemWb, kRegister, kRegister};
+    const int colouredB[] = {0, kNone, kNone, kNone, kExMem, kNone, kExMem};
+    for (int step = 1; step <= 7; ++step) {
+        sim.Step();
+        explainer.Observe(sim);
+        const auto marked = StaleReadParts(sim, explainer.Events(), step);
+        EXPECT_EQ(marked, step == 7 ? std::vector<const Component*>{muxB}
+                                    : std::vector<const Component*>{})
+            << "step " << step;
+        if (step == 7) continue;
+        DisplayOptions everyStage;
+        everyStage.highlightSingle = false;
+        DrawContext context = ContextOf(sim, everyStage);
+        for (int input = kRegister; input <= kExMem; ++input) {
+            const int chosen[] = {colouredA[step], colouredB[step]};
+            for (int m = 0; m < 2; ++m) {
+                const InputLink& into = sim.Elements()[8 + 1 - m]->In(input);
+                const std::string where = "step " + std::to_string(step) + " mux " + "AB"[m] +
                                           " input " + std::to_string(input);
-                const InputLink& into = muxes[m]->In(input);
-                const bool chosen = input == (m == 0 ? c.colouredA : c.colouredB);
-                EXPECT_EQ(WireIntoState(context, *into.source, into, colours).active, chosen)
+                EXPECT_EQ(WireIntoState(context, *into.source, into, colours).active,
+                          input == chosen[m])
                     << where;
-                // Following one instruction: its codes while it is in EX; past
-                // EX the codes are another instruction's, so no input is coloured.
-                DrawContext following = context;
-                following.options.highlightSingle = true;
-                following.highlightStage = 2;
-                EXPECT_EQ(WireIntoState(following, *into.source, into, colours).active, chosen)
-                    << where << ", followed in EX";
-                following.highlightStage = 3;
-                EXPECT_FALSE(WireIntoState(following, *into.source, into, colours).active)
-                    << where << ", followed in MEM";
-                const Component& from = *into.source->owner;
-                if (!from.IsNode()) continue;
-                // A junction that feeds this input of both multiplexers.
-                const bool eitherChose = input == c.colouredA || input == c.colouredB;
-                const InputLink& feed = from.In(2);
-                EXPECT_EQ(WireIntoState(context, *feed.source, feed, colours).active, eitherChose)
-                    << where << ", the wire into its junction";
-                EXPECT_EQ(NodeDotState(context, from, colours).active, eitherChose)
-                    << where << ", the junction's dot";
             }
-        }
-    }
-}
-
-// Stale reads are marked where the explanation says they happened, in the
-// cycle it gives, and nowhere in the cycles before.
-TEST(StaleReadMarks, OnTheRegisterFileOnPipelinedAndOnTheOperandMuxesOnForwarding) {
-    const struct {
-        Layout layout;
-        const wchar_t* program;
-        long long cycle;
-        std::vector<std::wstring> marked;
-    } cases[] = {
-        {Layout::Pipelined, L"ADDI $1, $0, 10\nADD $2, $1, $1\n", 3, {L"Registers"}},
-        {Layout::Forwarding, L"LW $1, 0($0)\nSW $1, 4($0)\n", 4, {L"M\nU\nX\nB"}},
-        {Layout::Forwarding, L"LW $1, 0($0)\nADD $2, $1, $1\n", 4,
-         {L"M\nU\nX\nA", L"M\nU\nX\nB"}},
-    };
-    for (const auto& c : cases) {
-        Simulator sim;
-        sim.SelectLayout(c.layout);
-        ASSERT_TRUE(sim.ParseProgram(c.program));
-        sim.Reset();
-        Explainer explainer;
-        explainer.Start(sim);
-        for (long long cycle = 1; cycle <= c.cycle; ++cycle) {
-            sim.Step();
-            explainer.Observe(sim);
-            std::vector<std::wstring> marked;
-            for (const Component* part : StaleReadParts(sim, explainer.Events(), cycle))
-                marked.push_back(part->name);
-            EXPECT_EQ(marked, cycle == c.cycle ? c.marked : std::vector<std::wstring>{})
-                << "cycle " << cycle;
+            const Component& junction = *muxB->In(input).source->owner;
+            if (!junction.IsNode()) continue;  // fed by ID/EX itself
+            const InputLink& feed = junction.In(2);
+            const bool either = input == chosen[0] || input == chosen[1];
+            EXPECT_EQ(WireIntoState(context, *feed.source, feed, colours).active, either);
+            EXPECT_EQ(NodeDotState(context, junction, colours).active, either);
+            context.options.highlightSingle = true;
+            context.highlightStage = 3;  // followed past EX
+            EXPECT_FALSE(NodeDotState(context, junction, colours).active);
+            context.options.highlightSingle = false;
         }
     }
 }
