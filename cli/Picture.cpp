@@ -7,6 +7,7 @@
 #include "cli/Program.h"
 #include "config/Config.h"
 #include "render/Picture.h"
+#include "sim/Explanation.h"
 
 namespace tandrel {
 namespace cli {
@@ -44,8 +45,13 @@ int DrawPictures(Simulator& sim, const Options& options, std::ostream& err) {
     const PictureFormat format = options.svg ? PictureFormat::Svg : PictureFormat::Png;
 
     const bool series = options.output.find("%d") != std::string::npos;
+    Explainer explainer;  // for the stale reads to mark
+    explainer.Start(sim);
     for (long long step = 0; step <= options.steps; ++step) {
-        if (step > 0) sim.Step();
+        if (step > 0) {
+            sim.Step();
+            explainer.Observe(sim);
+        }
         if (!series && step < options.steps) continue;
         const std::string name = PictureFileName(options.output, step);
         std::error_code ignored;
@@ -54,7 +60,9 @@ int DrawPictures(Simulator& sim, const Options& options, std::ostream& err) {
             return kExitUsage;
         }
         std::string error;
-        if (!ExportPicture(sim, display, colours, name, format, options.scale, &error)) {
+        const auto staleReads = StaleReadParts(sim, explainer.Events(), step);
+        if (!ExportPicture(sim, display, colours, name, format, options.scale, &error,
+                           staleReads)) {
             err << "tandrel-cli: " << error << '\n';
             return kExitUsage;
         }

@@ -4,6 +4,9 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "model/Combinational.h"
+#include "model/Pipeline.h"
+
 namespace tandrel {
 
 namespace {
@@ -66,6 +69,81 @@ const InputLink* FirstConnectedInput(const Component& element) {
         if (input.connected && input.source != nullptr) return &input;
     }
     return nullptr;
+}
+
+// Where a wire into an input leads, seen from the operand multiplexers of
+// Data Forwarding.
+struct OperandFeed {
+    bool onlyOperandMuxes = false;  // into MUX A / MUX B data inputs and nowhere else
+    // The multiplexers whose code picks this wire (MUX B may pick it for an
+    // instruction that does not use MUX B, while MUX A uses it).
+    std::array<const Component*, 2> chosenBy{};
+
+    void Add(const Component* mux) {
+        for (const Component*& slot : chosenBy) {
+            if (slot == mux) return;
+            if (slot == nullptr) {
+                slot = mux;
+                return;
+            }
+        }
+    }
+};
+
+// MUX A and MUX B: three-way multiplexers the forwarding unit drives.
+bool IsOperandMux(const Component& element) {
+    if (element.kind != ElementKind::Mux3) return false;
+    const OutputLink* select = element.In(Mux3::kControl).source;
+    return select != nullptr && select->owner != nullptr &&
+           select->owner->kind == ElementKind::Forwarding;
+}
+
+OperandFeed FeedThrough(const Component& node);
+
+OperandFeed FeedOf(const InputLink& target) {
+    const Component& to = *target.owner;
+    if (IsOperandMux(to)) {
+        if (target.port == Mux3::kControl) return {};
+        OperandFeed feed;
+        feed.onlyOperandMuxes = true;
+        if (to.In(Mux3::kControl).value == static_cast<std::uint64_t>(target.port)) feed.Add(&to);
+        return feed;
+    }
+    return to.IsNode() ? FeedThrough(to) : OperandFeed{};
+}
+
+// A junction leads only into the operand multiplexers when every wire
+// leaving it does.
+OperandFeed FeedThrough(const Component& node) {
+    OperandFeed feed;
+    for (const auto& link : node.ports) {
+        if (!link->isOutput) continue;
+        for (const InputLink* target : static_cast<const OutputLink&>(*link).targets) {
+            const OperandFeed next = FeedOf(*target);
+            if (!next.onlyOperandMuxes) return {};
+            feed.onlyOperandMuxes = true;
+            for (const Component* mux : next.chosenBy)
+                if (mux != nullptr) feed.Add(mux);
+        }
+    }
+    return feed;
+}
+
+// A chosen input carries what the multiplexer passes on: it is coloured as
+// the multiplexer's output, for the instruction in EX. The codes are those of
+// that instruction only: an instruction followed on past EX had its own, which
+// the datapath no longer holds, so no input is coloured for it.
+WireState OperandState(const DrawContext& context, const OperandFeed& feed,
+                       const ColourTable& colours) {
+    WireState state;
+    state.colour = colours.Get(option::kInactiveLinkColour);
+    const bool followed = context.options.highlightSingle && context.HighlightValid();
+    for (const Component* mux : feed.chosenBy) {
+        if (mux == nullptr || (followed && context.highlightStage != mux->stage)) break;
+        state = OutputWireState(context, mux->Out(Mux3::kOutput), colours);
+        if (state.active) break;
+    }
+    return state;
 }
 
 }  // namespace
@@ -150,6 +228,37 @@ WireState OutputWireState(const DrawContext& context, const Link& output,
     return StateFor(context, output, *output.owner, colours);
 }
 
+WireState WireIntoState(const DrawContext& context, const Link& output, const InputLink& target,
+                        const ColourTable& colours) {
+    const OperandFeed feed = context.isSimple ? OperandFeed{} : FeedOf(target);
+    if (!feed.onlyOperandMuxes) return OutputWireState(context, output, colours);
+    return OperandState(context, feed, colours);
+}
+
+std::vector<const Component*> StaleReadParts(const Simulator& sim,
+                                             const std::vector<PipelineEvent>& events,
+                                             long long cycle) {
+    const Component* muxA = nullptr;
+    const Component* muxB = nullptr;
+    for (const auto& element : sim.Elements()) {
+        if (element->kind != ElementKind::Forwarding) continue;
+        muxA = element->Out(Forwarding::kForwardA).targets.front()->owner;
+        muxB = element->Out(Forwarding::kForwardB).targets.front()->owner;
+    }
+    std::vector<const Component*> parts;
+    const auto mark = [&parts](const Component* part) {
+        if (part != nullptr && std::find(parts.begin(), parts.end(), part) == parts.end())
+            parts.push_back(part);
+    };
+    for (const PipelineEvent& event : events) {
+        if (event.kind != EventKind::StaleRead || event.cycle != cycle) continue;
+        if (event.to == Operand::RegisterRead) mark(sim.GetRegisters());
+        if (event.to == Operand::AluA || event.to == Operand::AluAB) mark(muxA);
+        if (event.to != Operand::RegisterRead && event.to != Operand::AluA) mark(muxB);
+    }
+    return parts;
+}
+
 bool IsBold(const DrawContext& context, const Link& output, const Component& destination) {
     const Component* source = output.owner;
     if (source == nullptr) return false;
@@ -215,6 +324,8 @@ WireState NodeDotState(const DrawContext& context, const Component& node,
         inactive.colour = colours.Get(option::kInactiveLinkColour);
         return inactive;
     }
+    const OperandFeed feed = context.isSimple ? OperandFeed{} : FeedThrough(node);
+    if (feed.onlyOperandMuxes) return OperandState(context, feed, colours);
     return StateFor(context, *input->source, node, colours);
 }
 

@@ -6,6 +6,7 @@
 #include "config/Config.h"
 #include "model/Component.h"
 #include "program/InstructionSet.h"
+#include "sim/Explanation.h"
 #include "sim/Simulator.h"
 
 // The decisions behind the datapath drawing, kept free of OpenGL so they can
@@ -114,6 +115,22 @@ struct WireState {
 WireState OutputWireState(const DrawContext& context, const Link& output,
                           const ColourTable& colours);
 
+// State of the wire from `output` into one of its inputs. On Data Forwarding
+// MUX A and MUX B pass on one of three values, as the forwarding unit's code
+// chooses: only the wire into the chosen input (and a junction's wires that
+// lead only there) is coloured, as the operand it becomes; the inputs not
+// chosen are drawn inactive, so a forwarded value is never shown as coming
+// from the register file. Every other wire is in OutputWireState's state.
+WireState WireIntoState(const DrawContext& context, const Link& output, const InputLink& target,
+                        const ColourTable& colours);
+
+// The parts where the stale reads an explanation gives for `cycle` happened,
+// to be outlined: the register file on Pipelined (read in ID), MUX A and MUX B
+// on Data Forwarding (an ALU input or the data to store).
+std::vector<const Component*> StaleReadParts(const Simulator& sim,
+                                             const std::vector<PipelineEvent>& events,
+                                             long long cycle);
+
 // True when the wire from `output` into an input of `destination` is drawn
 // 2 pixels wide: data wires only, and only the coloured ones unless every
 // data line is to be bold.
@@ -146,7 +163,8 @@ bool ShowPortName(const DisplayOptions& options, const Link& port);
 bool NodeDotVisible(const DisplayOptions& options, const Component& node);
 
 // Colour of a junction's dot: its own stage and brightness, with the used-by
-// table of the wire that feeds it.
+// table of the wire that feeds it; a junction that leads only into MUX A and
+// MUX B is coloured only when one of them chooses it (see WireIntoState).
 WireState NodeDotState(const DrawContext& context, const Component& node,
                        const ColourTable& colours);
 

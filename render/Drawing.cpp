@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 
 #include "render/Painter.h"
@@ -55,7 +56,7 @@ void DrawInputArrows(const Frame& frame, const Component& element) {
         frame.painter.Arrowhead({double(input.PortX()), double(input.PortY())},
                                 ArrowheadRotation(input.side), kArrowheadLength,
                                 ArrowheadHalfHeight(bold, frame.zoom),
-                                OutputWireState(frame.context, source, frame.colours).colour);
+                                WireIntoState(frame.context, source, input, frame.colours).colour);
     }
 }
 
@@ -64,10 +65,10 @@ void DrawOutputWires(const Frame& frame, const Component& element) {
     for (const auto& link : element.ports) {
         if (!link->isOutput || SkipOutput(options, *link)) continue;
         const auto& output = static_cast<const OutputLink&>(*link);
-        const WireState state = OutputWireState(frame.context, output, frame.colours);
         for (const InputLink* target : output.targets) {
             const Component& destination = *target->owner;
             if (SkipWireInto(options, destination)) continue;
+            const WireState state = WireIntoState(frame.context, output, *target, frame.colours);
             frame.painter.Polyline(WirePath(output, *target),
                                    LineWidth(frame.context, output, destination), state.colour);
         }
@@ -249,6 +250,30 @@ void DrawDatapath(Painter& painter, const Simulator& sim, const DisplayOptions& 
         DrawInputArrows(frame, *element);
         DrawOutputWires(frame, *element);
         DrawBody(frame, *element);
+    }
+}
+
+void DrawStaleReadMarks(Painter& painter, const std::vector<const Component*>& parts) {
+    constexpr double kMargin = 1.5;  // layout units outside the box
+    constexpr double kWidth = 3.0;   // pixels at 100%
+    constexpr double kDash = 1.6;    // layout units drawn, then as many left out
+    const ColourRecord red{0.85f, 0.0f, 0.0f, 1.0f};
+    for (const Component* part : parts) {
+        const double left = part->x - kMargin, right = part->x + part->width + kMargin;
+        const double bottom = part->y - kMargin, top = part->y + part->height + kMargin;
+        const Point corners[] = {{left, bottom}, {right, bottom}, {right, top}, {left, top}};
+        for (int side = 0; side < 4; ++side) {
+            const Point from = corners[side], to = corners[(side + 1) % 4];
+            const double length = std::hypot(to.x - from.x, to.y - from.y);
+            for (double at = 0.0; at < length; at += 2 * kDash) {
+                const double end = std::min(at + kDash, length);
+                painter.Polyline({{from.x + (to.x - from.x) * at / length,
+                                   from.y + (to.y - from.y) * at / length},
+                                  {from.x + (to.x - from.x) * end / length,
+                                   from.y + (to.y - from.y) * end / length}},
+                                 kWidth, red);
+            }
+        }
     }
 }
 

@@ -63,4 +63,8 @@ class Painter {
 void DrawDatapath(Painter& painter, const Simulator& sim, const DisplayOptions& options,
                   const ColourTable& colours, double zoom);
 
+// Outlines the parts where a stale read happened (see StaleReadParts) in
+// dashed red, a little outside their boxes, over the drawing.
+void DrawStaleReadMarks(Painter& painter, const std::vector<const Component*>& parts);
+
 }  // namespace tandrel

@@ -253,10 +253,11 @@ cairo_status_t WriteToFile(void* closure, const unsigned char* data, unsigned in
 }
 
 void Draw(cairo_surface_t* surface, const Simulator& sim, const DisplayOptions& options,
-          const ColourTable& colours, double scale) {
+          const ColourTable& colours, double scale, const std::vector<const Component*>& marks) {
     Context cr(cairo_create(surface));
     CairoPainter painter(cr.get(), scale);
     DrawDatapath(painter, sim, options, colours, scale);
+    DrawStaleReadMarks(painter, marks);
 }
 
 bool WritePng(const std::string& path, cairo_surface_t* surface, std::string* error) {
@@ -292,13 +293,14 @@ bool WritePng(const std::string& path, cairo_surface_t* surface, std::string* er
 }
 
 bool WriteSvg(const std::string& path, const Simulator& sim, const DisplayOptions& options,
-              const ColourTable& colours, double scale, std::string* error) {
+              const ColourTable& colours, double scale, std::string* error,
+              const std::vector<const Component*>& marks) {
     OutputFile file(path);
     if (file.Stream() == nullptr) return file.Close(error);
     Surface surface(cairo_svg_surface_create_for_stream(WriteToFile, &file, PictureWidth(scale),
                                                         PictureHeight(scale)));
     cairo_svg_surface_set_document_unit(surface.get(), CAIRO_SVG_UNIT_PX);
-    Draw(surface.get(), sim, options, colours, scale);
+    Draw(surface.get(), sim, options, colours, scale, marks);
     cairo_surface_finish(surface.get());
     const cairo_status_t status = cairo_surface_status(surface.get());
     return file.Close(error, status == CAIRO_STATUS_SUCCESS || file.failure != 0
@@ -390,12 +392,13 @@ int PictureHeight(double scale) {
 
 bool ExportPicture(const Simulator& sim, const DisplayOptions& options, const ColourTable& colours,
                    const std::string& path, PictureFormat format, double scale,
-                   std::string* error) {
+                   std::string* error, const std::vector<const Component*>& staleReads) {
     if (!(scale >= kSmallestPictureScale && scale <= kLargestPictureScale)) {
         if (error != nullptr) *error = "the picture's scale must be from 0.25 to 4";
         return false;
     }
-    if (format == PictureFormat::Svg) return WriteSvg(path, sim, options, colours, scale, error);
+    if (format == PictureFormat::Svg)
+        return WriteSvg(path, sim, options, colours, scale, error, staleReads);
     Surface surface(
         cairo_image_surface_create(CAIRO_FORMAT_RGB24, PictureWidth(scale), PictureHeight(scale)));
     if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) {
@@ -403,7 +406,7 @@ bool ExportPicture(const Simulator& sim, const DisplayOptions& options, const Co
             *error = path + ": " + cairo_status_to_string(cairo_surface_status(surface.get()));
         return false;
     }
-    Draw(surface.get(), sim, options, colours, scale);
+    Draw(surface.get(), sim, options, colours, scale, staleReads);
     return WritePng(path, surface.get(), error);
 }
 

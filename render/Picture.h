@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "render/DrawRules.h"
 #include "sim/Simulator.h"
@@ -24,8 +25,10 @@ int PictureHeight(double scale);
 // size: PNG pixels or an SVG vector drawing with the same elements, wires,
 // colours and text. On failure gives false with a one-line reason, the
 // file named first ("out.png: No such file or directory"), and leaves no
-// half-written file behind.
+// half-written file behind. The parts in `staleReads` (see StaleReadParts)
+// are marked in dashed red over the drawing.
 bool ExportPicture(const Simulator& sim, const DisplayOptions& options, const ColourTable& colours,
-                   const std::string& path, PictureFormat format, double scale, std::string* error);
+                   const std::string& path, PictureFormat format, double scale, std::string* error,
+                   const std::vector<const Component*>& staleReads = {});
 
 }  // namespace tandrel

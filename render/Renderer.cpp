@@ -241,4 +241,9 @@ void DrawDatapath(const Simulator& sim, const DisplayOptions& options, const Col
     DrawDatapath(painter, sim, options, colours, zoom);
 }
 
+void DrawStaleReadMarks(const std::vector<const Component*>& parts, double zoom) {
+    GlPainter painter(zoom);
+    DrawStaleReadMarks(painter, parts);
+}
+
 }  // namespace tandrel

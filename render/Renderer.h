@@ -33,4 +33,12 @@ void SetUpView(int width, int height);
 void DrawDatapath(const Simulator& sim, const DisplayOptions& options, const ColourTable& colours,
                   double zoom = 1.0);
 
+// Outlines the parts where a stale read happened (see StaleReadParts) in
+// dashed red, a little outside their boxes, over the drawing.
+void DrawStaleReadMarks(const std::vector<const Component*>& parts);
+
+// Outlines the parts where a stale read happened (see StaleReadParts) in
+// dashed red over the drawing, at the same zoom.
+void DrawStaleReadMarks(const std::vector<const Component*>& parts, double zoom = 1.0);
+
 }  // namespace tandrel

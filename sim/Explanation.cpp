@@ -296,27 +296,31 @@ void Explainer::ReadInEx(const Simulator& sim) {
             events.back().forwarded = fromExMem;
             continue;
         }
-        PipelineEvent event;
-        event.cycle = cycle;
-        event.kind = EventKind::Forward;
-        event.address = timeline.rows[reader].address;
+        PipelineEvent& event = Add(EventKind::Forward, timeline.rows[reader].address);
         event.other = timeline.rows[writer->row].address;
         event.reg = reg;
         event.to = read.to;
         event.from = fromExMem ? ForwardSource::ExMem : ForwardSource::MemWb;
         event.read = read.value & kWordMask;
-        events.push_back(event);
     }
+}
+
+// Events are built in place: copying one, with its string, costs more than
+// the rest of a cycle's watching.
+PipelineEvent& Explainer::Add(EventKind kind, std::uint64_t address) {
+    PipelineEvent& event = events.emplace_back();
+    event.cycle = cycle;
+    event.kind = kind;
+    event.address = address;
+    return event;
 }
 
 void Explainer::StaleRead(int reader, const Ahead& writer, int reg, Operand to,
                           std::uint64_t value) {
     const TimelineRow& r = timeline.rows[reader];
     const TimelineRow& w = timeline.rows[writer.row];
-    PipelineEvent event;
-    event.cycle = cycle;
-    event.kind = EventKind::StaleRead;
-    event.address = r.address;
+    pending.push_back({events.size(), writer.row});
+    PipelineEvent& event = Add(EventKind::StaleRead, r.address);
     event.other = w.address;
     event.reg = reg;
     event.to = to;
@@ -328,8 +332,6 @@ void Explainer::StaleRead(int reader, const Ahead& writer, int reg, Operand to,
     const bool forwarding = layout == Layout::Forwarding;
     event.readyCycle = w.fetchCycle + (forwarding ? kMEM : kWB);
     event.needed = forwarding ? (event.writerLoads ? 1 : 0) : 2;
-    pending.push_back({events.size(), writer.row});
-    events.push_back(event);
 }
 
 // The branch gate is on while a taken BEQ is in MEM: the instruction behind
@@ -338,30 +340,13 @@ void Explainer::Branch() {
     const int branch = stageRow[kMEM];
     if (!Live(branch)) return;
     const std::uint64_t at = timeline.rows[branch].address;
-    PipelineEvent event;
-    event.cycle = cycle;
-    event.kind = EventKind::TakenBranch;
-    event.address = at;
-    event.target = before.exmemTarget & kWordMask;
-    events.push_back(event);
-    if (Live(stageRow[kEX])) {
-        PipelineEvent slot;
-        slot.cycle = cycle;
-        slot.kind = EventKind::DelaySlot;
-        slot.address = timeline.rows[stageRow[kEX]].address;
-        slot.other = at;
-        events.push_back(slot);
-    }
+    Add(EventKind::TakenBranch, at).target = before.exmemTarget & kWordMask;
+    if (Live(stageRow[kEX])) Add(EventKind::DelaySlot, timeline.rows[stageRow[kEX]].address).other = at;
     for (int stage : {kID, kIF}) {
         const int row = stageRow[stage];
         if (row <= lastSquashTold || !timeline.rows[row].squashed) continue;
         lastSquashTold = row;
-        PipelineEvent squashed;
-        squashed.cycle = cycle;
-        squashed.kind = EventKind::Squashed;
-        squashed.address = timeline.rows[row].address;
-        squashed.other = at;
-        events.push_back(squashed);
+        Add(EventKind::Squashed, timeline.rows[row].address).other = at;
     }
 }
 
@@ -385,14 +370,10 @@ void Explainer::ObserveSimple(const Simulator& sim) {
         }
         wasActive[i] = active;
     }
-    PipelineEvent event;
-    event.cycle = cycle;
-    event.kind = EventKind::Level;
-    event.address = levelAddress;
+    PipelineEvent& event = Add(EventKind::Level, levelAddress);
     event.level = level;
-    event.parts = anyActive ? parts : "Registers (written), PC (next address)";
+    event.parts = anyActive ? std::move(parts) : "Registers (written), PC (next address)";
     event.what = anyActive ? LevelName(reached) : "write-back and next PC";
-    events.push_back(event);
     if (!anyActive) level = kSimpleLevels;
 }
 

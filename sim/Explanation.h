@@ -23,8 +23,8 @@ const char* CellName(Cell cell);  // "IF" ... "WB", "--" for a bubble, "" for Em
 // One fetched instruction of a pipelined run.
 struct TimelineRow {
     std::uint64_t address = 0;
-    InstructionKind kind = InstructionKind::None;
     long long fetchCycle = 0;
+    InstructionKind kind{};  // None; spelt so that X11's None macro cannot clash
     bool squashed = false;  // discarded by a taken branch: a bubble from ID on
 
     timeline::Cell CellAt(long long cycle) const;
@@ -38,7 +38,7 @@ struct Timeline {
     std::vector<TimelineRow> rows;
 };
 
-enum class EventKind {
+enum class EventKind : std::uint8_t {
     StaleRead,    // a register read before the instruction writing it had written it
     Forward,      // the forwarding unit passed a result on (Data Forwarding)
     TakenBranch,  // a BEQ in MEM redirects the PC
@@ -49,34 +49,37 @@ enum class EventKind {
 
 // Where a value went: read in ID from the register file (Pipelined), or an
 // input of the EX stage chosen by MUX A or MUX B (Data Forwarding).
-enum class Operand { RegisterRead, AluA, AluB, AluAB, StoreData };
+enum class Operand : std::uint8_t { RegisterRead, AluA, AluB, AluAB, StoreData };
 
 // Where a forwarded value came from.
-enum class ForwardSource { ExMem, MemWb };
+enum class ForwardSource : std::uint8_t { ExMem, MemWb };
 
+// The members are ordered by size, the small ones last: a long run keeps tens
+// of thousands of these, and the padding between mixed members would be a
+// quarter of each.
 struct PipelineEvent {
     long long cycle = 0;
-    EventKind kind = EventKind::StaleRead;
     // The reader; the branch; the delay-slot or squashed instruction; the
     // instruction a Simple step works on.
     std::uint64_t address = 0;
     // StaleRead and Forward: the writer. DelaySlot and Squashed: the branch.
     std::uint64_t other = 0;
-    int reg = 0;
-    Operand to = Operand::RegisterRead;
-    ForwardSource from = ForwardSource::ExMem;
     std::uint64_t read = 0;      // StaleRead: what the reader got; Forward: the value
     std::uint64_t expected = 0;  // StaleRead: what the writer produces in this run
-    bool expectedKnown = false;  // false when the run stopped before that
     long long readyCycle = 0;    // StaleRead: cycle at whose end the writer's value exists
-    int between = 0;             // StaleRead: instructions (bubbles included) in between
-    int needed = 0;              // StaleRead: how many this layout needs
-    bool writerLoads = false;    // StaleRead: the writer is a LW
-    bool forwarded = false;      // StaleRead: the value came from EX/MEM (`from`)
     std::uint64_t target = 0;    // TakenBranch: the address fetched next
-    int level = 0;               // Level: 1 ... 7
     std::string parts;           // Level: the parts of the datapath reached
     const char* what = "";       // Level: what the level does ("fetch", "ALU", ...)
+    int reg = 0;
+    int between = 0;  // StaleRead: instructions (bubbles included) in between
+    int needed = 0;   // StaleRead: how many this layout needs
+    int level = 0;    // Level: 1 ... 7
+    EventKind kind = EventKind::StaleRead;
+    Operand to = Operand::RegisterRead;
+    ForwardSource from = ForwardSource::ExMem;
+    bool expectedKnown = false;  // StaleRead: false when the run stopped before that
+    bool writerLoads = false;    // StaleRead: the writer is a LW
+    bool forwarded = false;      // StaleRead: the value came from EX/MEM (`from`)
 };
 
 // Watches a run and tells what happened in every cycle, taken from the
@@ -124,6 +127,7 @@ class Explainer {
     bool Live(int row) const { return row >= 0 && !timeline.rows[row].squashed; }
     void ReadInId(const Simulator& sim, const Latched& now);
     void ReadInEx(const Simulator& sim);
+    PipelineEvent& Add(EventKind kind, std::uint64_t address);
     void StaleRead(int reader, const Ahead& writer, int reg, Operand to, std::uint64_t value);
     void Branch();
     void ObserveSimple(const Simulator& sim);

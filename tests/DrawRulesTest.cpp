@@ -4,8 +4,10 @@
 #include <cmath>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "model/Combinational.h"
+#include "model/Pipeline.h"
 #include "render/DrawRules.h"
 #include "sim/Simulator.h"
 
@@ -329,6 +331,65 @@ TEST(NodeDots, ColourAndRadiusFollowTheFeedingWire) {
     EXPECT_DOUBLE_EQ(NodeDotRadius(context, j.node), kSmallDotRadius);
     context.highlightStage = 2;
     EXPECT_DOUBLE_EQ(NodeDotRadius(context, j.node), kLargeDotRadius);
+}
+
+// ----------------------------------------------- Data Forwarding's operands
+
+// Stepping a program whose operands come from all three sources and which
+// stores a loaded word too early. After each Step the wires into MUX A and
+// MUX B (and a junction leading only to them) are coloured exactly at the
+// input chosen for the instruction in EX, none when it does not use the mux
+// or when the one followed is past EX; the stale read is marked on MUX B in
+// the cycle it happens, nowhere else.
+TEST(OperandMuxes, OnlyTheChosenInputIsColouredAndAStaleReadIsMarked) {
+    Simulator sim;
+    sim.SelectLayout(Layout::Forwarding);
+    ASSERT_TRUE(sim.ParseProgram(L"ADDI $1, $0, 10\nADDI $2, $1, 5\nADD $3, $1, $2\n"
+                                 L"LW $4, 0($0)\nSW $4, 1($0)\n"));
+    sim.Reset();
+    Explainer explainer;
+    explainer.Start(sim);
+    const Component* muxB = sim.Elements()[8].get();  // MUX A is the next element
+    ASSERT_EQ(muxB->name, L"M\nU\nX\nB");
+    const ColourTable colours;
+    constexpr int kNone = -1, kRegister = 0, kMemWb = 1, kExMem = 2;  // the inputs
+    // The inputs coloured after each step, for the instruction then in EX:
+    // none, ADDI $1, ADDI $2, ADD, LW, SW (MUX B unused by ADDI and LW).
+    const int colouredA[] = {0, kNone, kRegister, kExMem, kMemWb, kRegister, kRegister};
+    const int colouredB[] = {0, kNone, kNone, kNone, kExMem, kNone, kExMem};
+    for (int step = 1; step <= 7; ++step) {
+        sim.Step();
+        explainer.Observe(sim);
+        const auto marked = StaleReadParts(sim, explainer.Events(), step);
+        EXPECT_EQ(marked, step == 7 ? std::vector<const Component*>{muxB}
+                                    : std::vector<const Component*>{})
+            << "step " << step;
+        if (step == 7) continue;
+        DisplayOptions everyStage;
+        everyStage.highlightSingle = false;
+        DrawContext context = ContextOf(sim, everyStage);
+        for (int input = kRegister; input <= kExMem; ++input) {
+            const int chosen[] = {colouredA[step], colouredB[step]};
+            for (int m = 0; m < 2; ++m) {
+                const InputLink& into = sim.Elements()[8 + 1 - m]->In(input);
+                const std::string where = "step " + std::to_string(step) + " mux " + "AB"[m] +
+                                          " input " + std::to_string(input);
+                EXPECT_EQ(WireIntoState(context, *into.source, into, colours).active,
+                          input == chosen[m])
+                    << where;
+            }
+            const Component& junction = *muxB->In(input).source->owner;
+            if (!junction.IsNode()) continue;  // fed by ID/EX itself
+            const InputLink& feed = junction.In(2);
+            const bool either = input == chosen[0] || input == chosen[1];
+            EXPECT_EQ(WireIntoState(context, *feed.source, feed, colours).active, either);
+            EXPECT_EQ(NodeDotState(context, junction, colours).active, either);
+            context.options.highlightSingle = true;
+            context.highlightStage = 3;  // followed past EX
+            EXPECT_FALSE(NodeDotState(context, junction, colours).active);
+            context.options.highlightSingle = false;
+        }
+    }
 }
 
 // ------------------------------------------------------------- geometry
