@@ -8,6 +8,7 @@
 #include "app/Ids.h"
 #include "app/MyDatalist.h"
 #include "config/Config.h"
+#include "tests/cli/CliTestSupport.h"
 #include "tests/gui/GuiTest.h"
 
 namespace tandrel::test {
@@ -143,7 +144,7 @@ TEST_F(FirstSession, TheWindowDrawsWhatTandrelCliDrawsForTheSameSteps) {
     const wxSize size = frame.Canvas()->PixelSize();
     const std::string command = std::string(TANDREL_CLI_PATH) + " picture '" + kExample +
                                 "' --layout pipelined --steps 3 -o cli.png";
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    ASSERT_EQ(clitest::RunLimited(command), 0) << command;  // a hang fails, and is killed
 
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
