@@ -75,18 +75,6 @@ TEST(TextColour, StandsOutFromEachDefaultStageColour) {
     EXPECT_EQ(TextColourOn(white), black);  // rows no stage holds
 }
 
-TEST(ColourMixing, MixesFromFillTowardsFadeAndDimsToOpaque) {
-    const ColourRecord fill{0.2f, 0.4f, 0.6f, 1.0f, true};
-    const ColourRecord fade{1.0f, 1.0f, 1.0f, 0.0f, true};
-    ExpectColour(Mix(fill, fade, 0.0), 0.2f, 0.4f, 0.6f, 1.0f);
-    ExpectColour(Mix(fill, fade, 1.0), 1, 1, 1, 0);
-    ExpectColour(Mix(fill, fade, 0.5), 0.6f, 0.7f, 0.8f, 0.5f);
-
-    const ColourRecord halfClear{1.0f, 0.5f, 0.0f, 0.5f, true};
-    ExpectColour(Dimmed(halfClear, 1.0f), 1.0f, 0.5f, 0.0f, 0.5f);
-    ExpectColour(Dimmed(halfClear, 0.7f), 0.7f, 0.35f, 0.0f, 1.0f);
-}
-
 // ------------------------------------------------------------ wire state
 
 // Expected colours with the default configuration.
@@ -100,111 +88,91 @@ using Stages = std::array<K, 5>;
 const Stages kOnlyAdd{K::ADD, K::None, K::None, K::None, K::None};
 const Stages kFull{K::ADD, K::LW, K::BEQ, K::SW, K::OR};
 
-struct WireCase {
-    const char* name;
-    bool isSimple;
-    bool highlightSingle;
-    int highlightStage;
-    int rotation;
-    int elementStage;
-    bool ready;
-    K usedBy;  // the one kind the wire carries
-    Stages inStage;
-    float brightness;
-    // expected
-    bool active;
-    int colourIndex;
-    ColourRecord colour;
-};
-
-class WireStateTable : public ::testing::TestWithParam<WireCase> {};
-
-TEST_P(WireStateTable, DecidesColourFromStageInstructionAndHighlight) {
-    const WireCase& c = GetParam();
-    auto element = MakeElement();
-    element->stage = c.elementStage;
-    if (c.ready) MakeActive(*element);
-    element->brightness = c.brightness;
-    element->SetUsedBy(0, static_cast<int>(c.usedBy), true);
-
-    DrawContext context = Context(c.isSimple, c.highlightSingle, c.highlightStage, c.rotation);
-    context.stageInstruction = c.inStage;
-
+// Each row: the context, the element's stage and readiness, the one kind its
+// wire carries, the brightness, then the expected activity and colour.
+TEST(WireState, DecidesColourFromStageInstructionAndHighlight) {
+    const struct {
+        bool isSimple, highlightSingle;
+        int highlightStage, rotation, elementStage;
+        bool ready;
+        K usedBy;
+        Stages inStage;
+        float brightness;
+        bool active;
+        int colourIndex;
+        ColourRecord colour;
+    } cases[] = {
+        // Simple: every element is stage 0; the highlight never narrows it.
+        {true, true, 0, 0, 0, true, K::ADD, kOnlyAdd, 1.0f, true, 0, kRed},
+        {true, true, 0, 0, 0, false, K::ADD, kOnlyAdd, 1.0f, false, -1, kInactive},
+        {true, true, 0, 0, 0, true, K::LW, kOnlyAdd, 1.0f, false, -1, kInactive},
+        {true, true, -1, 0, 0, true, K::ADD, kOnlyAdd, 1.0f, true, 0, kRed},
+        {true, true, 0, 0, 0, true, K::ADD, kOnlyAdd, 0.7f, true, 0, kDarkRed},
+        // Pipelined, highlight off: each element shows the kind in its own
+        // stage, in colour (10 - rotation - stage) mod 5.
+        {false, false, -1, 0, 3, true, K::SW, kFull, 1.0f, true, 2, kMagenta},
+        {false, false, -1, 4, 3, true, K::SW, kFull, 1.0f, true, 3, kBlue},
+        {false, false, -1, 0, 3, true, K::LW, kFull, 1.0f, false, -1, kInactive},
+        {false, false, 1, 0, 3, true, K::SW, kFull, 1.0f, true, 2, kMagenta},
+        // Pipelined, highlight on: only the chosen instruction's path, up to
+        // its stage, in its colour.
+        {false, true, 2, 1, 1, true, K::BEQ, kFull, 1.0f, true, 2, kMagenta},
+        {false, true, 2, 1, 2, true, K::BEQ, kFull, 1.0f, true, 2, kMagenta},
+        {false, true, 2, 1, 3, true, K::BEQ, kFull, 1.0f, false, -1, kInactive},
+        {false, true, 2, 1, 1, true, K::LW, kFull, 1.0f, false, -1, kInactive},
+        {false, true, -1, 0, 0, true, K::ADD, kFull, 1.0f, false, -1, kInactive},
+    };
     const ColourTable colours;
-    const WireState state = OutputWireState(context, element->Port(0), colours);
-    EXPECT_EQ(state.active, c.active);
-    EXPECT_EQ(state.colourIndex, c.colourIndex);
-    ExpectColour(state.colour, c.colour.r, c.colour.g, c.colour.b, c.colour.a);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        auto element = MakeElement();
+        element->stage = c.elementStage;
+        if (c.ready) MakeActive(*element);
+        element->brightness = c.brightness;
+        element->SetUsedBy(0, static_cast<int>(c.usedBy), true);
+        DrawContext context = Context(c.isSimple, c.highlightSingle, c.highlightStage, c.rotation);
+        context.stageInstruction = c.inStage;
+        const WireState state = OutputWireState(context, element->Port(0), colours);
+        EXPECT_EQ(state.active, c.active);
+        EXPECT_EQ(state.colourIndex, c.colourIndex);
+        ExpectColour(state.colour, c.colour.r, c.colour.g, c.colour.b, c.colour.a);
+    }
 }
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(DrawRules, WireStateTable, ::testing::Values(
-    //        name                           simple hlOn  hl  rot stage ready used    stages    bright  active idx colour
-    // Simple: every element is stage 0; the highlight never narrows it.
-    WireCase{"SimpleActiveIsStage1Red",        true, true,  0, 0, 0, true,  K::ADD, kOnlyAdd, 1.0f, true,  0, kRed},
-    WireCase{"SimpleNotReadyIsInactive",       true, true,  0, 0, 0, false, K::ADD, kOnlyAdd, 1.0f, false, -1, kInactive},
-    WireCase{"SimpleUnusedWireIsInactive",     true, true,  0, 0, 0, true,  K::LW,  kOnlyAdd, 1.0f, false, -1, kInactive},
-    WireCase{"SimpleWithoutHighlightColours",  true, true, -1, 0, 0, true,  K::ADD, kOnlyAdd, 1.0f, true,  0, kRed},
-    WireCase{"SimpleEarlierPassIsDarker",      true, true,  0, 0, 0, true,  K::ADD, kOnlyAdd, 0.7f, true,  0, kDarkRed},
-    // Pipelined, highlight off: each element shows the kind in its own
-    // stage, in colour (10 - rotation - stage) mod 5.
-    WireCase{"PipelinedOwnStage",             false, false, -1, 0, 3, true, K::SW,  kFull,    1.0f, true,  2, kMagenta},
-    WireCase{"PipelinedRotated",              false, false, -1, 4, 3, true, K::SW,  kFull,    1.0f, true,  3, kBlue},
-    WireCase{"PipelinedOtherStagesKind",      false, false, -1, 0, 3, true, K::LW,  kFull,    1.0f, false, -1, kInactive},
-    WireCase{"PipelinedHighlightUnusedWhenOff", false, false, 1, 0, 3, true, K::SW,  kFull,    1.0f, true,  2, kMagenta},
-    // Pipelined, highlight on: only the chosen instruction's path, up to its
-    // stage, in its colour.
-    WireCase{"HighlightColoursEarlierStages", false, true,  2, 1, 1, true,  K::BEQ, kFull,    1.0f, true,  2, kMagenta},
-    WireCase{"HighlightAtItsOwnStage",        false, true,  2, 1, 2, true,  K::BEQ, kFull,    1.0f, true,  2, kMagenta},
-    WireCase{"HighlightNotYetReached",        false, true,  2, 1, 3, true,  K::BEQ, kFull,    1.0f, false, -1, kInactive},
-    WireCase{"HighlightKindNotCarried",       false, true,  2, 1, 1, true,  K::LW,  kFull,    1.0f, false, -1, kInactive},
-    WireCase{"NoHighlightNothingColoured",    false, true, -1, 0, 0, true,  K::ADD, kFull,    1.0f, false, -1, kInactive}),
-    [](const ::testing::TestParamInfo<WireCase>& info) { return info.param.name; });
-// clang-format on
 
 // ------------------------------------------------------------- bold rule
 
-struct BoldCase {
-    const char* name;
-    bool sourceControl, destinationControl, controlLine;
-    bool ready;
-    bool isSimple, highlightSingle;
-    int highlightStage, stage;
-    bool boldDataLines;
-    bool bold;  // expected
-};
-
-class BoldRuleTable : public ::testing::TestWithParam<BoldCase> {};
-
-TEST_P(BoldRuleTable, BoldOnlyForDataWires) {
-    const BoldCase& c = GetParam();
-    auto source = MakeElement(c.sourceControl);
-    auto destination = MakeElement(c.destinationControl);
-    source->stage = c.stage;
-    if (c.ready) MakeActive(*source);
-    source->Port(0).controlLine = c.controlLine;
-    DrawContext context = Context(c.isSimple, c.highlightSingle, c.highlightStage, 0);
-    context.options.boldDataLines = c.boldDataLines;
-    EXPECT_EQ(IsBold(context, source->Port(0), *destination), c.bold);
-    EXPECT_EQ(LineWidth(context, source->Port(0), *destination), c.bold ? kBoldLine : kThinLine);
+TEST(BoldRule, BoldOnlyForDataWires) {
+    const struct {
+        bool sourceControl, destinationControl, controlLine, ready, isSimple, highlightSingle;
+        int highlightStage, stage;
+        bool boldDataLines, bold;
+    } cases[] = {
+        {false, false, false, true, true, true, 0, 0, false, true},  // an active data wire
+        {false, false, false, false, true, true, 0, 0, false, false},
+        {false, false, false, false, true, true, 0, 0, true, true},  // all data lines bold
+        {true, false, false, true, true, true, 0, 0, true, false},   // from a control element
+        {false, true, false, true, true, true, 0, 0, true, false},   // into one
+        {false, false, true, true, true, true, 0, 0, true, false},   // a control line
+        // Pipelined: within the highlighted instruction's stages only.
+        {false, false, false, true, false, true, 1, 3, false, false},
+        {false, false, false, true, false, true, 3, 3, false, true},
+        {false, false, false, true, false, true, -1, 0, false, false},
+        {false, false, false, true, false, false, -1, 4, false, true},
+        {false, false, false, true, false, true, -1, 0, true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        auto source = MakeElement(c.sourceControl);
+        auto destination = MakeElement(c.destinationControl);
+        source->stage = c.stage;
+        if (c.ready) MakeActive(*source);
+        source->Port(0).controlLine = c.controlLine;
+        DrawContext context = Context(c.isSimple, c.highlightSingle, c.highlightStage, 0);
+        context.options.boldDataLines = c.boldDataLines;
+        EXPECT_EQ(IsBold(context, source->Port(0), *destination), c.bold);
+        EXPECT_EQ(LineWidth(context, source->Port(0), *destination), c.bold ? kBoldLine : kThinLine);
+    }
 }
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(DrawRules, BoldRuleTable, ::testing::Values(
-    //        name                                  srcCtl dstCtl ctlLine ready simple hlOn   hl stage allBold bold
-    BoldCase{"ActiveDataWire",                      false, false, false,  true,  true,  true,  0, 0, false, true},
-    BoldCase{"InactiveDataWireThin",                false, false, false,  false, true,  true,  0, 0, false, false},
-    BoldCase{"InactiveDataWireBoldWhenAllDataBold", false, false, false,  false, true,  true,  0, 0, true,  true},
-    BoldCase{"FromControlElementThin",              true,  false, false,  true,  true,  true,  0, 0, true,  false},
-    BoldCase{"IntoControlElementThin",              false, true,  false,  true,  true,  true,  0, 0, true,  false},
-    BoldCase{"ControlLineThin",                     false, false, true,   true,  true,  true,  0, 0, true,  false},
-    BoldCase{"PipelinedPastHighlightThin",          false, false, false,  true,  false, true,  1, 3, false, false},
-    BoldCase{"PipelinedWithinHighlightBold",        false, false, false,  true,  false, true,  3, 3, false, true},
-    BoldCase{"PipelinedNoHighlightThin",            false, false, false,  true,  false, true, -1, 0, false, false},
-    BoldCase{"PipelinedHighlightOffBold",           false, false, false,  true,  false, false, -1, 4, false, true},
-    BoldCase{"PipelinedAllDataBoldWins",            false, false, false,  true,  false, true, -1, 0, true,  true}),
-    [](const ::testing::TestParamInfo<BoldCase>& info) { return info.param.name; });
-// clang-format on
 
 // ------------------------------------------------------------- visibility
 

@@ -29,19 +29,8 @@ struct Instruction {
 
     // The register it writes, or 0.
     int Target() const {
-        switch (op) {
-            case Op::Lw:
-            case Op::Addi:
-                return rt;
-            case Op::Add:
-            case Op::Sub:
-            case Op::Slt:
-            case Op::And:
-            case Op::Or:
-                return rd;
-            default:
-                return 0;
-        }
+        if (op == Op::Lw || op == Op::Addi) return rt;
+        return IsRegisterFormat() ? rd : 0;
     }
     bool IsRegisterFormat() const { return op >= Op::Add && op <= Op::Or; }
 
@@ -144,27 +133,18 @@ class Generator {
     }
 
     std::uint32_t RandomWord() {
-        switch (Uniform(0, 2)) {
-            case 0:
-                return static_cast<std::uint32_t>(Uniform(-8, 8));
-            case 1:
-                return static_cast<std::uint32_t>(Uniform(-100000, 100000));
-            default:
-                return static_cast<std::uint32_t>(rng());
-        }
+        const int kind = Uniform(0, 2);
+        if (kind == 0) return static_cast<std::uint32_t>(Uniform(-8, 8));
+        if (kind == 1) return static_cast<std::uint32_t>(Uniform(-100000, 100000));
+        return static_cast<std::uint32_t>(rng());
     }
 
     std::int32_t RandomImmediate() {
-        switch (Uniform(0, 5)) {
-            case 0:
-                return Uniform(-32768, 32767);
-            case 1:
-                return Uniform(32768, 65535);  // sign-extends to a negative number
-            case 2:
-                return Uniform(-100000, 100000);  // only the low 16 bits count
-            default:
-                return Uniform(-10, 10);
-        }
+        const int kind = Uniform(0, 5);
+        if (kind == 0) return Uniform(-32768, 32767);
+        if (kind == 1) return Uniform(32768, 65535);      // sign-extends to a negative number
+        if (kind == 2) return Uniform(-100000, 100000);  // only the low 16 bits count
+        return Uniform(-10, 10);
     }
 
     // A few registers most of the time, so that instructions depend on each

@@ -65,30 +65,6 @@ TEST(SimpleStepping, InstructionRowColourFollowsThePc) {
     EXPECT_EQ(sim->InstructionRowColour(0), Simulator::kWhiteRow);
 }
 
-TEST(PipelinedStepping, StagesShiftAndColoursComeRoundAfterFiveSteps) {
-    auto sim = Loaded(Layout::Pipelined, L"lw $1, 0($0)\nsw $1, 4($0)\nadd $2, $1, $1\nnop\n");
-    EXPECT_EQ(sim->stageInstruction[0], InstructionKind::LW);
-    const int rotation = sim->colourRotation;
-    const int slot = sim->fetchSlot;
-
-    sim->Step();
-    EXPECT_EQ(sim->PcValue(), 4u);
-    EXPECT_EQ(sim->stageInstruction[0], InstructionKind::SW);
-    EXPECT_EQ(sim->stageInstruction[1], InstructionKind::LW);
-    sim->Step();
-    sim->Step();
-    EXPECT_EQ(sim->stageInstruction[0], InstructionKind::NOP);
-    EXPECT_EQ(sim->stageInstruction[1], InstructionKind::ADD);
-    EXPECT_EQ(sim->stageInstruction[3], InstructionKind::LW);
-    sim->Step();
-    sim->Step();
-    EXPECT_EQ(sim->stageInstruction[0], InstructionKind::None);  // past the program
-    EXPECT_EQ(sim->colourRotation, rotation);
-    EXPECT_EQ(sim->fetchSlot, slot);
-    // Every element stays active on the pipelined datapaths.
-    for (const auto& element : sim->Elements()) EXPECT_TRUE(element->IsActive());
-}
-
 TEST(PipelinedStepping, AnInstructionKeepsItsColourFromFetchToWriteBack) {
     auto sim = Loaded(Layout::Forwarding, L"nop\nnop\nnop\nnop\nnop\nnop\n");
     // The row colour of the instruction at 0 is the colour of the stage it is in.
@@ -137,21 +113,6 @@ TEST(PipelinedStepping, TheDrawingFollowsOneWholeJourneyAfterAnotherOrTheChosenO
     EXPECT_EQ(sim->FollowedAddress(), 0u);
     EXPECT_EQ(sim->FollowedStage(), 0);
     EXPECT_FALSE(sim->FollowingChosen());
-}
-
-TEST(PipelinedStepping, TakenBranchSquashesTheFetchedInstructionInThatPass) {
-    auto sim = Loaded(Layout::Pipelined, L"beq $0, $0, 5\nnop\nnop\nnop\nnop\n");
-    bool flushed = false;
-    for (int step = 0; step < 6 && !flushed; ++step) {
-        sim->Step();
-        flushed = sim->Datapath().branchGate->Out(AndGate::kOutput).value == 1;
-    }
-    ASSERT_TRUE(flushed);
-    for (const auto& link : sim->Datapath().ifid->ports) {
-        if (link->isOutput) {
-            EXPECT_EQ(link->value, 0u);
-        }
-    }
 }
 
 TEST(InstructionFields, ShowsTheFieldsOfEachFormat) {
