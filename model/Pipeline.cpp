@@ -153,15 +153,17 @@ Forwarding::Forwarding(std::wstring name, Box box)
     : Component(std::move(name), ElementKind::Forwarding, true, false, box, 0.3, 0.6) {
     AddInput(kReadReg2, PortAt(Side::Left, L"Read Reg 2", 0.0, 0.25));
     AddInput(kReadReg1, PortAt(Side::Left, L"Read Reg 1", 0.0, 0.75));
-    AddInput(kMemWbWriteReg, PortAt(Side::Right, L"MEM/WB Write Reg", 1.0, 0.25));
-    AddInput(kExMemWriteReg, PortAt(Side::Right, L"EX/MEM Write Reg", 1.0, 0.75));
+    // Each pipeline register's two signals enter side by side on the right,
+    // EX/MEM above MEM/WB, two layout units apart, RegWrite on the outside.
+    AddInput(kMemWbWriteReg, PortAt(Side::Right, L"MEM/WB Write Reg", 1.0, 0.35));
+    AddInput(kExMemWriteReg, PortAt(Side::Right, L"EX/MEM Write Reg", 1.0, 0.55));
     AddOutput(kForwardB, PortAt(Side::Top, L"Forward B", 0.25, 1.0));
     AddOutput(kForwardA, PortAt(Side::Top, L"Forward A", 0.75, 1.0));
     // A store or branch in EX/MEM or MEM/WB carries a register number in its
     // destination field too; only an instruction that writes a register may
     // forward, so the unit also sees the two RegWrite signals.
-    AddInput(kExMemRegWrite, PortAt(Side::Bottom, L"EX/MEM RegWrite", 0.9, 0.0).Control());
-    AddInput(kMemWbRegWrite, PortAt(Side::Bottom, L"MEM/WB RegWrite", 0.6, 0.0).Control());
+    AddInput(kExMemRegWrite, PortAt(Side::Right, L"EX/MEM RegWrite", 1.0, 0.75).Control());
+    AddInput(kMemWbRegWrite, PortAt(Side::Right, L"MEM/WB RegWrite", 1.0, 0.15).Control());
 }
 
 std::uint64_t Forwarding::Select(std::uint64_t source, std::uint64_t exMem, bool exMemWrites,

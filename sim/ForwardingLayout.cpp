@@ -37,7 +37,7 @@ const LayoutTable& ForwardingLayoutTable() {
             /* E23 */ {C::Forwarding, L"Forwarding\n     Unit", false, 132, 9, 30, 10, 2, Role::None},
             /* E24 */ {C::Node, L"", false, 111, 29, 2, 2, 2, Role::None},
             /* E25 */ {C::Node, L"", false, 188, 26, 2, 2, 3, Role::None},
-            /* E26 */ {C::Node, L"", false, 235, 11, 2, 2, 4, Role::None},
+            /* E26 */ {C::Node, L"", false, 235, 12, 2, 2, 4, Role::None},
             /* E27 */ {C::Node, L"", false, 184, 77, 2, 2, 3, Role::None},
             /* E28 */ {C::Node, L"", false, 120, 53, 2, 2, 3, Role::None},
             /* E29 */ {C::Node, L"", false, 117, 2, 2, 2, 4, Role::None},
@@ -52,6 +52,9 @@ const LayoutTable& ForwardingLayoutTable() {
             /* E38 */ {C::Node, L"", false, 59, 33, 2, 2, 1, Role::None},
             /* E39 */ {C::Node, L"", false, 59, 29, 2, 2, 1, Role::None},
             /* E40 */ {C::Node, L"", false, 111, 71, 2, 2, 2, Role::None},
+            // Where the two RegWrite signals branch off towards the forwarding unit.
+            /* E41 */ {C::Node, L"", false, 186, 155, 2, 2, 3, Role::None},
+            /* E42 */ {C::Node, L"", false, 240, 160, 2, 2, 4, Role::None},
         },
         // port settings: element, port, setting, value or low bit, high bit
         {
@@ -69,6 +72,10 @@ const LayoutTable& ForwardingLayoutTable() {
             {20, 20, S::Bits, 21, 25},
             {38, 7, S::ControlLine, 1, 0},
             {23, 6, S::Bits, 1, 1},  // only the RegWrite bit of the WB word
+            {41, 6, S::ControlLine, 1, 0},
+            {41, 7, S::ControlLine, 1, 0},
+            {42, 5, S::ControlLine, 1, 0},
+            {42, 7, S::ControlLine, 1, 0},
         },
         // use codes: element, port, kinds (17 all register-format, 20 all but NOP)
         {
@@ -160,6 +167,10 @@ const LayoutTable& ForwardingLayoutTable() {
             {39, 4, {17}},
             {40, 5, {4}},
             {40, 7, {3, 2, 1}},
+            {41, 6, {17, 3, 1}},
+            {41, 7, {17, 3, 1}},
+            {42, 5, {1, 3, 17}},
+            {42, 7, {1, 3, 17}},
         },
         // wires: from element, output port, to element, input port, bend points
         {
@@ -207,17 +218,17 @@ const LayoutTable& ForwardingLayoutTable() {
             {21, 12, 16, 0, {{188, 146}, {188, 111}}},
             {21, 13, 15, 0, {{208, 147}, {208, 87}, {197, 87}}},
             {21, 14, 15, 1, {{212, 148}}},
-            {21, 15, 22, 3, {{217, 155}, {217, 133}}},
+            {21, 15, 41, 0, {}},
             {22, 4, 26, 1, {{235, 26}}},
             {22, 5, 18, 1, {}},
             {22, 6, 18, 0, {{232, 90}, {232, 83}}},
             {22, 7, 18, 2, {{240, 132}}},
-            {22, 8, 6, 0, {{240, 133}, {240, 171}, {68, 171}, {68, 98}, {79, 98}}},
+            {22, 8, 42, 2, {{240, 133}}},
             {23, 4, 9, 3, {{139, 69}, {134, 69}}},
             {23, 5, 10, 3, {{154, 32}, {172, 32}, {172, 98}, {134, 98}}},
             {24, 4, 23, 0, {{111, 11}}},
             {24, 5, 3, 0, {}},
-            {25, 4, 23, 3, {{188, 16}}},
+            {25, 4, 23, 3, {{188, 14}}},
             {25, 7, 22, 0, {}},
             {26, 4, 23, 2, {}},
             {26, 5, 6, 4, {{235, 4}, {61, 4}, {61, 73}}},
@@ -252,8 +263,10 @@ const LayoutTable& ForwardingLayoutTable() {
             {39, 4, 20, 0, {{59, 23}}},
             {39, 7, 20, 1, {}},
             // Forwarding only from stages whose instruction writes a register.
-            {21, 15, 23, 6, {{217, 155}, {217, 133}, {219, 133}, {219, 6}, {159, 6}}},
-            {22, 8, 23, 7, {{248, 133}, {248, 5}, {150, 5}}},
+            {41, 7, 22, 3, {{217, 155}, {217, 133}}},
+            {41, 6, 23, 6, {{186, 16}}},
+            {42, 5, 6, 0, {{240, 171}, {68, 171}, {68, 98}, {79, 98}}},
+            {42, 7, 23, 7, {{248, 160}, {248, 10}}},
         },
     };
     // clang-format on

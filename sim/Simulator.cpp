@@ -314,14 +314,25 @@ Component* Simulator::ElementAt(double px, double py) const {
 }
 
 Link* Simulator::PortAt(double px, double py) const {
+    // Ports two units apart have overlapping boxes: the nearest port wins, so
+    // each half of an arrowhead opens its own port's pop-up.
+    Link* nearest = nullptr;
+    double nearestDistance = 0.0;
     for (const auto& element : datapath.elements) {
         if (element->IsNode()) continue;
         for (const auto& link : element->ports) {
             if (link->isOutput && !link->IsConnected()) continue;
-            if (PortHitBox(*link).Contains(px, py)) return link.get();
+            if (!PortHitBox(*link).Contains(px, py)) continue;
+            const double dx = px - link->PortX();
+            const double dy = py - link->PortY();
+            const double distance = dx * dx + dy * dy;
+            if (nearest == nullptr || distance < nearestDistance) {
+                nearest = link.get();
+                nearestDistance = distance;
+            }
         }
     }
-    return nullptr;
+    return nearest;
 }
 
 int Simulator::StageColourIndex(int stage) const {

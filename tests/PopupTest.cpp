@@ -122,5 +122,24 @@ TEST(PipelinePopups, EachHalfOfARegisterHasItsOwnPopup) {
     }
 }
 
+// The forwarding unit's right edge takes four inputs two units apart, so
+// their boxes overlap: either half of each arrowhead names its own port.
+TEST(ForwardingPopups, EachRightHandInputIsPickedOnBothHalvesOfItsArrowhead) {
+    Simulator sim;
+    sim.SelectLayout(Layout::Forwarding);
+    int checked = 0;
+    for (const auto& e : sim.Elements())
+        for (const auto& link : e->ports)
+            if (e->kind == ElementKind::Forwarding && link->side == Side::Right)
+                for (double dy : {-0.4, 0.4}) {
+                    ++checked;
+                    const auto popup =
+                        PopupTracker().OnMotion(sim, link->PortX() + 1, link->PortY() + dy, {});
+                    ASSERT_TRUE(popup);
+                    EXPECT_EQ(popup->text.substr(0, link->name.size() + 1), link->name + L":");
+                }
+    EXPECT_EQ(checked, 8);
+}
+
 }  // namespace
 }  // namespace tandrel
