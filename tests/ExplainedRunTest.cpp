@@ -41,9 +41,13 @@ TEST(ExplainedRunTest, EveryStepShowsWhatAFreshRunToItTells) {
             const std::string narrow = program.Text();
             const std::wstring text(narrow.begin(), narrow.end());
             SCOPED_TRACE(std::string(test::LayoutName(layout)) + " program:\n" + narrow);
-            auto fresh = [&](long long steps) {
+            const Program other = Generator(seed + 100, Rules{}).Make();
+            const std::string otherNarrow = other.Text();
+            const std::wstring otherText(otherNarrow.begin(), otherNarrow.end());
+            auto fresh = [&](long long steps, bool second = false) {
                 Simulator sim;
-                test::LoadProgram(sim, layout, text, program.data);
+                test::LoadProgram(sim, layout, second ? otherText : text,
+                                  second ? other.data : program.data);
                 Explainer explainer;
                 explainer.Start(sim);
                 for (long long n = 0; n < steps; ++n) {
@@ -70,11 +74,11 @@ TEST(ExplainedRunTest, EveryStepShowsWhatAFreshRunToItTells) {
                 ASSERT_EQ(sim.GetProgress().steps, step);  // left where it was
                 EXPECT_EQ(Told(run.GetTimeline(), run.Events()), fresh(step)) << "at " << step;
             }
-            // Loading again forgets the run; the new one is caught up on.
-            ASSERT_TRUE(test::LoadProgram(sim, layout, text, program.data));
+            // Loading another program forgets the run; the new one is caught up on.
+            ASSERT_TRUE(test::LoadProgram(sim, layout, otherText, other.data));
             for (int n = 0; n < 7; ++n) sim.Step();
             run.Follow(sim);
-            EXPECT_EQ(Told(run.GetTimeline(), run.Events()), fresh(7));
+            EXPECT_EQ(Told(run.GetTimeline(), run.Events()), fresh(7, true));
         }
     }
 }
