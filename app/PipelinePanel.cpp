@@ -119,9 +119,9 @@ void MyFrame::OnViewTimeline(wxCommandEvent& event) {
 }
 
 void MyFrame::GoToCycle(long long cycle) {
-    if (!simulator->GoToStep(simulator->StepsForCycles(cycle))) return;
-    RefreshListValues();
-    canvas->RefreshIfPainted();
+    // While Run is under way the machine is Run's (Step Back waits too).
+    if (Running() || !simulator->GoToStep(simulator->StepsForCycles(cycle))) return;
+    ShowMachine();
 }
 
 }  // namespace tandrel
