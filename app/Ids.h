@@ -34,6 +34,7 @@ enum : int {
     ID_STOP_RUN = 6042,
     ID_RUN_TO_CYCLE = 6043,
     ID_TOGGLE_BREAKPOINT = 6044,
+    ID_VIEW_TIMELINE = 6060,
 };
 
 }  // namespace tandrel

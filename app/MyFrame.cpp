@@ -23,6 +23,7 @@ wxBEGIN_EVENT_TABLE(MyFrame, wxFrame)
     EVT_MENU(ID_STEP_MENU, MyFrame::OnStep)
     EVT_MENU(ID_RESET_MENU, MyFrame::OnReset)
     EVT_MENU(ID_VIEW_LEFT_PANEL, MyFrame::OnViewLeftPanel)
+    EVT_MENU(ID_VIEW_TIMELINE, MyFrame::OnViewTimeline)
     EVT_MENU(ID_LAYOUT_SIMPLE, MyFrame::OnLayout)
     EVT_MENU(ID_LAYOUT_PIPELINED, MyFrame::OnLayout)
     EVT_MENU(ID_LAYOUT_FORWARDING, MyFrame::OnLayout)
@@ -186,6 +187,8 @@ wxMenuBar* MyFrame::BuildMenus() {
     auto* view = new wxMenu;
     view->AppendCheckItem(ID_VIEW_LEFT_PANEL, wxT("Show &Left Panel\tCtrl+L"));
     view->Check(ID_VIEW_LEFT_PANEL, Config::Instance().GetFlag(option::kShowLeftPanel));
+    view->AppendCheckItem(ID_VIEW_TIMELINE, wxT("&Timeline\tCtrl+T"));
+    view->Check(ID_VIEW_TIMELINE, Config::Instance().GetFlag(option::kShowTimeline));
 
     auto* edit = new wxMenu;
     edit->Append(ID_OPTIONS, wxT("&Options..."));

@@ -30,6 +30,7 @@
 namespace tandrel {
 
 class MyDatalist;
+class PipelinePanel;
 
 // The question before a save replaces a file (EditorTab.cpp).
 bool AskToReplace(wxWindow* parent, const wxString& chosenName);
@@ -144,6 +145,14 @@ class MyFrame : public wxFrame, public CanvasHost {
     void OnToggleBreakpoint(wxCommandEvent& event);
     void OnIdle(wxIdleEvent& event);
 
+    // The timeline and explanation under the drawing (PipelinePanel.cpp).
+    void ShowTimeline(bool show);
+    void OnViewTimeline(wxCommandEvent& event);
+    // Moves the machine to the end of a clock cycle, as a click on the
+    // timeline does, and brings the window up to date as a Step does.
+    void GoToCycle(long long cycle);
+    PipelinePanel* Pipeline() { return pipelinePanel; }
+
     // Applies the choices of a closed options dialog (OptionsDialog.cpp).
     void ApplyOptions(const class MyDialog& dialog);
 
@@ -151,6 +160,7 @@ class MyFrame : public wxFrame, public CanvasHost {
     wxMenuBar* BuildMenus();
     void BuildSimulatorTab(wxNotebook* notebook);
     void BuildEditorTab(wxNotebook* notebook);
+    void BuildTimeline();
     void BuildHelp(bool openBook);
     void BuildIcons();
     void MarkCell(int row, const std::wstring& problem);
@@ -179,6 +189,8 @@ class MyFrame : public wxFrame, public CanvasHost {
 
     MyGLCanvas* canvas = nullptr;
     wxScrolledWindow* glWindow = nullptr;
+    wxSplitterWindow* drawingSplitter = nullptr;  // the drawing over the timeline
+    PipelinePanel* pipelinePanel = nullptr;
     wxPanel* drawingPane = nullptr;  // the state text above the GL window
     wxStaticText* stateText = nullptr;
     wxPanel* leftPanel = nullptr;

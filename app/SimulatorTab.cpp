@@ -7,6 +7,7 @@
 #include "app/Ids.h"
 #include "app/MyDatalist.h"
 #include "app/MyFrame.h"
+#include "app/PipelinePanel.h"
 #include "config/Config.h"
 
 namespace tandrel {
@@ -52,7 +53,9 @@ void MyFrame::BuildSimulatorTab(wxNotebook* notebook) {
     drawingPane = new wxPanel(simulatorSplitter, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                               wxTAB_TRAVERSAL | wxNO_BORDER);
     stateText = new wxStaticText(drawingPane, wxID_ANY, wxEmptyString);
-    glWindow = new wxScrolledWindow(drawingPane, wxID_ANY, wxDefaultPosition, wxDefaultSize,
+    drawingSplitter = new wxSplitterWindow(drawingPane, wxID_ANY, wxDefaultPosition, wxDefaultSize,
+                                           wxSP_3D | wxSP_LIVE_UPDATE);
+    glWindow = new wxScrolledWindow(drawingSplitter, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                                     wxHSCROLL | wxVSCROLL, wxT("GLWindow"));
     glWindow->SetMinSize(wxSize(400, 200));
     glWindow->SetScrollRate(5, 5);
@@ -104,9 +107,10 @@ void MyFrame::BuildSimulatorTab(wxNotebook* notebook) {
     glSizer->Add(canvas, 1, wxEXPAND | wxALL, 0);
     glWindow->SetSizer(glSizer);
     glWindow->FitInside();
+    BuildTimeline();
     auto* paneSizer = new wxBoxSizer(wxVERTICAL);
     paneSizer->Add(stateText, 0, wxEXPAND | wxALL, 4);
-    paneSizer->Add(glWindow, 1, wxEXPAND | wxALL, 0);
+    paneSizer->Add(drawingSplitter, 1, wxEXPAND | wxALL, 0);
     drawingPane->SetSizer(paneSizer);
 
     simulatorSplitter->SetMinimumPaneSize(20);
@@ -141,11 +145,13 @@ void MyFrame::RebuildLists() {
         }
         list->Rebuild(std::move(values), std::move(texts));
     }
+    pipelinePanel->Follow();
     ColourInstructionRows();
     UpdateStatus();
 }
 
 void MyFrame::RefreshListValues() {
+    pipelinePanel->Follow();
     for (int id : {MyDatalist::kRegisters, MyDatalist::kData}) {
         MyDatalist* list = lists.at(id);
         Memory* memory = id == MyDatalist::kRegisters

@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "cli/Program.h"
-#include "config/Config.h"
+#include "format/DiagramSvg.h"
 
 namespace tandrel {
 namespace cli {
@@ -121,37 +121,6 @@ std::string CsvField(const std::string& text) {
     return out + '"';
 }
 
-std::string Xml(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
-
-// A colour mixed with white, so that black text stays readable on it.
-std::string Light(const Colour& colour, int percentWhite) {
-    auto mix = [&](int c) { return (c * (100 - percentWhite) + 255 * percentWhite) / 100; };
-    char text[8];
-    std::snprintf(text, sizeof text, "#%02x%02x%02x", mix(colour.r), mix(colour.g), mix(colour.b));
-    return text;
-}
-
 }  // namespace
 
 std::string FormatDiagramCsv(const Diagram& diagram) {
@@ -191,71 +160,9 @@ std::string FormatDiagramJson(const Diagram& diagram) {
 }
 
 std::string FormatDiagramSvg(const Diagram& diagram) {
-    // Sizes in pixels; a monospace character is about 0.6 of the font size.
-    constexpr int kCell = 48, kRow = 30, kFont = 15, kMargin = 16;
-    const long long cycles = diagram.timeline.cycles;
-    std::size_t textChars = 11;
-    ForEachRunRow(diagram, [&](const DiagramRow& row, const TimelineRow&) {
-        textChars = std::max(textChars, row.text.size() + 5);
-    });
-    const int textWidth = static_cast<int>(textChars) * kFont * 6 / 10 + 60;
-    const int left = kMargin + textWidth;
-    int rows = 0;
-    ForEachRunRow(diagram, [&](const DiagramRow&, const TimelineRow&) { ++rows; });
-    const int top = kMargin + 2 * kRow;
-    const long long width = left + cycles * kCell + kMargin;
-    const long long height = top + rows * kRow + kMargin;
-
-    Config defaults("");
-    std::ostringstream out;
-    out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << width << "\" height=\"" << height
-        << "\" viewBox=\"0 0 " << width << ' ' << height << "\" font-family=\""
-        << "DejaVu Sans Mono, Menlo, Consolas, monospace\" font-size=\"" << kFont << "\">\n"
-        << "<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n"
-        << "<text x=\"" << kMargin << "\" y=\"" << kMargin + kRow / 2 + 5
-        << "\" font-weight=\"bold\">"
-        << (diagram.layout == Layout::Forwarding ? "Data Forwarding" : "Pipelined")
-        << " datapath, cycle by cycle</text>\n";
-    const int header = kMargin + kRow + kRow / 2 + 5;
-    out << "<text x=\"" << kMargin << "\" y=\"" << header << "\" fill=\"#555555\">addr</text>\n"
-        << "<text x=\"" << kMargin + 60 << "\" y=\"" << header
-        << "\" fill=\"#555555\">instruction</text>\n";
-    for (long long cycle = 1; cycle <= cycles; ++cycle)
-        out << "<text x=\"" << left + (cycle - 1) * kCell + kCell / 2 << "\" y=\"" << header
-            << "\" text-anchor=\"middle\" fill=\"#555555\">" << cycle << "</text>\n";
-
-    int y = top;
-    ForEachRunRow(diagram, [&](const DiagramRow& row, const TimelineRow& fetched) {
-        const int baseline = y + kRow / 2 + 5;
-        const Colour colour =
-            defaults.GetColour(option::kStage1Colour +
-                               static_cast<int>((fetched.fetchCycle - 1) % Simulator::kStages));
-        out << "<text x=\"" << kMargin + 44 << "\" y=\"" << baseline << "\" text-anchor=\"end\">"
-            << row.address << "</text>\n"
-            << "<text x=\"" << kMargin + 60 << "\" y=\"" << baseline << "\""
-            << (row.squashed ? " fill=\"#777777\"" : "") << '>' << Xml(row.text)
-            << (row.squashed ? " (squashed)" : "") << "</text>\n";
-        for (long long cycle = 1; cycle <= cycles; ++cycle) {
-            const timeline::Cell cell = fetched.CellAt(cycle);
-            if (cell == timeline::Cell::Empty) continue;
-            const long long x = left + (cycle - 1) * kCell;
-            const bool bubble = cell == timeline::Cell::Bubble;
-            out << "<rect x=\"" << x + 1 << "\" y=\"" << y + 2 << "\" width=\"" << kCell - 2
-                << "\" height=\"" << kRow - 4 << "\" rx=\"4\" "
-                << (bubble
-                        ? std::string("fill=\"#eeeeee\" stroke=\"#999999\" "
-                                      "stroke-dasharray=\"4 3\"")
-                        : "fill=\"" + Light(colour, 60) + "\" stroke=\"" + Light(colour, 0) + "\"")
-                << " stroke-width=\"2\"/>\n"
-                << "<text x=\"" << x + kCell / 2 << "\" y=\"" << baseline
-                << "\" text-anchor=\"middle\"" << (bubble ? " fill=\"#666666\"" : "") << '>'
-                << timeline::CellName(cell) << "</text>\n";
-        }
-        y += kRow;
-    });
-    out << "</svg>\n";
-    return out.str();
+    std::vector<std::string> texts;
+    for (const DiagramRow& row : diagram.rows) texts.push_back(row.text);
+    return DiagramSvg(diagram.timeline, diagram.layout, texts);
 }
 
 std::string FormatDiagramAs(const Diagram& diagram, DiagramFormat format) {

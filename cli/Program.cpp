@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <sstream>
 
+#include "format/DiagramSvg.h"
+
 namespace tandrel {
 namespace cli {
 
@@ -56,10 +58,7 @@ std::string Narrow(const std::wstring& text) {
 }
 
 std::string InstructionText(const Simulator& sim, std::uint64_t address) {
-    std::wstring text;
-    bool error = false;
-    sim.GetProgramLine(address, text, error);
-    return WithoutLineBreak(Narrow(text));
+    return ProgramLineText(sim, address);
 }
 
 std::string UnreadableReason(const std::string& path) {

@@ -52,7 +52,9 @@ enum : int {
     kHexadecimalFormat = 25,
     kSimulatorSashPos = 26,
     kEditorSashPos = 27,
-    kLast = 27,
+    kShowTimeline = 28,    // the timeline and explanation under the drawing
+    kTimelineHeight = 29,  // their height in pixels
+    kLast = 29,
 };
 }  // namespace option
 

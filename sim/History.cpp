@@ -14,6 +14,7 @@ void History::Clear() {
     checkpoints.clear();
     base = 0;
     spacing = kInterval;
+    ++generation;
 }
 
 bool History::Wants(long long step) const {

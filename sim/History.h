@@ -68,6 +68,9 @@ class History {
 
     void Clear();
     bool Empty() const { return checkpoints.empty(); }
+    // Counts the Clears: whoever keeps something about the run (its
+    // explanation, say) can tell that the run it knew is gone.
+    std::uint64_t Generation() const { return generation; }
     // The earliest step that can be gone back to.
     long long Base() const { return base; }
     // True when a checkpoint of `step` should be taken: the first of a run,
@@ -90,6 +93,7 @@ class History {
     std::map<long long, MachineSnapshot> checkpoints;
     long long base = 0;
     long long spacing = kInterval;
+    std::uint64_t generation = 0;
 };
 
 }  // namespace tandrel
