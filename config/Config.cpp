@@ -38,13 +38,16 @@ constexpr std::array<const char*, option::kLast + 1> kKeys{
     "hexadecimalformat",
     "simulatorsashpos",
     "editorsashpos",
+    "zoomtofit",
+    "zoompercent",
 };
 
 bool IsColourOption(int index) {
     return index >= option::kComponentColour && index <= option::kBackgroundColour;
 }
 bool IsIntegerOption(int index) {
-    return index == option::kSimulatorSashPos || index == option::kEditorSashPos;
+    return index == option::kSimulatorSashPos || index == option::kEditorSashPos ||
+           index == option::kZoomPercent;
 }
 
 int IndexOfKey(const std::string& key) {
@@ -155,7 +158,7 @@ void Config::SetDefaults() {
     colours[option::kBorderColour] = Colour::Rgba(0, 0, 0);
     colours[option::kInactiveLinkColour] = Colour::Rgba(0, 0, 0);
     colours[option::kBackgroundColour] = Colour::Rgba(255, 255, 255);
-    const std::array<std::pair<int, bool>, 13> defaultFlags{{
+    const std::array<std::pair<int, bool>, 14> defaultFlags{{
         {option::kShowLeftPanel, true},
         {option::kShowInstructionsInFields, true},
         {option::kShowSimpleLayout, true},
@@ -169,10 +172,12 @@ void Config::SetDefaults() {
         {option::kBinaryFormat, false},
         {option::kDecimalFormat, true},
         {option::kHexadecimalFormat, false},
+        {option::kZoomToFit, true},
     }};
     for (const auto& [index, on] : defaultFlags) flags[index] = on;
     integers[option::kSimulatorSashPos] = 360;  // the three list tabs and a binary word fit
     integers[option::kEditorSashPos] = 200;
+    integers[option::kZoomPercent] = 100;
 }
 
 void Config::Read(std::istream& in) {
@@ -255,22 +260,27 @@ bool Config::Save() const {
     if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) return false;
     std::ofstream out(path, std::ios::trunc);
     if (!out) return false;
-    // Only entries of the option's own kind are written: a stray entry (a
-    // flag asked for under a colour's number) would make a line the reader
-    // skips, and the skip would swallow the next option too.
-    for (const auto& [index, colour] : colours) {
-        if (!colour.valid || !IsColourOption(index)) continue;
-        out << KeyName(index) << ": " << unsigned{colour.r} << ", " << unsigned{colour.g} << ", "
-            << unsigned{colour.b} << ", " << unsigned{colour.a} << ";\n"
-            << std::flush;
-    }
-    for (const auto& [index, on] : flags) {
-        if (IsColourOption(index) || IsIntegerOption(index) || KeyName(index).empty()) continue;
-        out << KeyName(index) << ": " << (on ? 1 : 0) << ";\n" << std::flush;
-    }
-    for (const auto& [index, value] : integers) {
-        if (!IsIntegerOption(index)) continue;
-        out << KeyName(index) << ": " << static_cast<std::uint32_t>(value) << ";\n" << std::flush;
+    // One line per option in index order, so options added later follow
+    // the older ones. Only entries of the option's own kind are written: a
+    // stray entry (a flag asked for under a colour's number) would make a
+    // line the reader skips, and the skip would swallow the next option too.
+    for (int index = 1; index <= option::kLast; ++index) {
+        if (IsColourOption(index)) {
+            const auto colour = colours.find(index);
+            if (colour == colours.end() || !colour->second.valid) continue;
+            const Colour& c = colour->second;
+            out << KeyName(index) << ": " << unsigned{c.r} << ", " << unsigned{c.g} << ", "
+                << unsigned{c.b} << ", " << unsigned{c.a} << ";\n";
+        } else if (IsIntegerOption(index)) {
+            const auto value = integers.find(index);
+            if (value == integers.end()) continue;
+            out << KeyName(index) << ": " << static_cast<std::uint32_t>(value->second) << ";\n";
+        } else {
+            const auto on = flags.find(index);
+            if (on == flags.end()) continue;
+            out << KeyName(index) << ": " << (on->second ? 1 : 0) << ";\n";
+        }
+        out << std::flush;
     }
     return static_cast<bool>(out);
 }

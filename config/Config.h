@@ -52,7 +52,11 @@ enum : int {
     kHexadecimalFormat = 25,
     kSimulatorSashPos = 26,
     kEditorSashPos = 27,
-    kLast = 27,
+    // The drawing's zoom: fitted to the window, or a percentage of the
+    // 4.6 x 5.0 pixels per unit drawing.
+    kZoomToFit = 28,
+    kZoomPercent = 29,
+    kLast = 29,
 };
 }  // namespace option
 

@@ -68,7 +68,9 @@ const char* const kDefaults =
     "decimalformat: 1;\n"
     "hexadecimalformat: 0;\n"
     "simulatorsashpos: 360;\n"
-    "editorsashpos: 200;\n";
+    "editorsashpos: 200;\n"
+    "zoomtofit: 1;\n"
+    "zoompercent: 100;\n";
 
 TEST_F(ConfigFile, MissingEmptyOrBlankFilesGiveTheDefaults) {
     for (const char* text : {"", " \n\t\r\n"}) {
