@@ -56,6 +56,7 @@ class MyFrame : public wxFrame, public CanvasHost {
     void FinishStartup();
     void UpdatePanes();
     void ShowLeftPanel(bool show, bool toggle) override;
+    void ZoomChanged() override;
 
     // Simulator tab (SimulatorTab.cpp).
     void RebuildLists();
@@ -110,6 +111,7 @@ class MyFrame : public wxFrame, public CanvasHost {
     // Access for the tests, which drive the window as a user would.
     Simulator& GetSimulator() { return *simulator; }
     MyGLCanvas* Canvas() { return canvas; }
+    CanvasPane* DrawingView() { return glWindow; }
     wxSplitterWindow* SimulatorSplitter() { return simulatorSplitter; }
     wxSplitterWindow* EditorSplitter() { return editorSplitter; }
     MyDatalist* List(int id) { return lists.at(id); }
@@ -143,6 +145,7 @@ class MyFrame : public wxFrame, public CanvasHost {
     void OnRunToCycle(wxCommandEvent& event);
     void OnToggleBreakpoint(wxCommandEvent& event);
     void OnIdle(wxIdleEvent& event);
+    void OnZoom(wxCommandEvent& event);
 
     // Applies the choices of a closed options dialog (OptionsDialog.cpp).
     void ApplyOptions(const class MyDialog& dialog);
@@ -178,7 +181,7 @@ class MyFrame : public wxFrame, public CanvasHost {
     ColourTable colours;
 
     MyGLCanvas* canvas = nullptr;
-    wxScrolledWindow* glWindow = nullptr;
+    CanvasPane* glWindow = nullptr;
     wxPanel* drawingPane = nullptr;  // the state text above the GL window
     wxStaticText* stateText = nullptr;
     wxPanel* leftPanel = nullptr;

@@ -52,10 +52,6 @@ void MyFrame::BuildSimulatorTab(wxNotebook* notebook) {
     drawingPane = new wxPanel(simulatorSplitter, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                               wxTAB_TRAVERSAL | wxNO_BORDER);
     stateText = new wxStaticText(drawingPane, wxID_ANY, wxEmptyString);
-    glWindow = new wxScrolledWindow(drawingPane, wxID_ANY, wxDefaultPosition, wxDefaultSize,
-                                    wxHSCROLL | wxVSCROLL, wxT("GLWindow"));
-    glWindow->SetMinSize(wxSize(400, 200));
-    glWindow->SetScrollRate(5, 5);
 
     leftPanel = new wxPanel(simulatorSplitter, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                             wxTAB_TRAVERSAL | wxNO_BORDER);
@@ -99,11 +95,10 @@ void MyFrame::BuildSimulatorTab(wxNotebook* notebook) {
 
     simulator = std::make_unique<Simulator>();
     simulator->Reset();
-    canvas = new MyGLCanvas(*simulator, display, colours, glWindow, *this);
-    auto* glSizer = new wxBoxSizer(wxHORIZONTAL);
-    glSizer->Add(canvas, 1, wxEXPAND | wxALL, 0);
-    glWindow->SetSizer(glSizer);
-    glWindow->FitInside();
+    glWindow = new CanvasPane(drawingPane, *simulator, display, colours, *this);
+    canvas = glWindow->Canvas();
+    if (!config.GetFlag(option::kZoomToFit))
+        glWindow->SetZoom(config.GetInteger(option::kZoomPercent) / 100.0);
     auto* paneSizer = new wxBoxSizer(wxVERTICAL);
     paneSizer->Add(stateText, 0, wxEXPAND | wxALL, 4);
     paneSizer->Add(glWindow, 1, wxEXPAND | wxALL, 0);
