@@ -138,8 +138,7 @@ void MyGLCanvas::OpenTip(const Popup& popup) {
         tip = nullptr;
     }
     const wxPoint origin = GetScreenPosition();
-    const ScreenPoint topLeft =
-        LayoutToScreen(popup.left, popup.top, origin.x, origin.y, geometry);
+    const ScreenPoint topLeft = LayoutToScreen(popup.left, popup.top, origin.x, origin.y, geometry);
     const ScreenPoint bottomRight =
         LayoutToScreen(popup.right, popup.bottom, origin.x, origin.y, geometry);
     wxRect area(wxPoint(topLeft.x, topLeft.y), wxPoint(bottomRight.x, bottomRight.y));
@@ -151,7 +150,8 @@ CanvasPane::CanvasPane(wxWindow* parent, Simulator& simulator, const DisplayStat
     : wxPanel(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxNO_BORDER, wxT("GLWindow")),
       frame(frame_),
       canvas(new MyGLCanvas(simulator, display, colours, this, frame_)),
-      horizontal(new wxScrollBar(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxSB_HORIZONTAL)),
+      horizontal(
+          new wxScrollBar(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxSB_HORIZONTAL)),
       vertical(new wxScrollBar(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxSB_VERTICAL)),
       grid(new wxFlexGridSizer(2, 2, 0, 0)) {
     SetMinSize(wxSize(400, 200));
@@ -212,9 +212,9 @@ void CanvasPane::Arrange() {
         geometry.zoom = FitZoom(pane.x, pane.y);
         geometry.ScrollTo(0, 0);
     }
-    const auto [needHorizontal, needVertical] = NeededScrollbars(
-        pane.x, pane.y, vertical->GetBestSize().x, horizontal->GetBestSize().y,
-        geometry.DrawingWidth(), geometry.DrawingHeight());
+    const auto [needHorizontal, needVertical] =
+        NeededScrollbars(pane.x, pane.y, vertical->GetBestSize().x, horizontal->GetBestSize().y,
+                         geometry.DrawingWidth(), geometry.DrawingHeight());
     grid->Show(horizontal, needHorizontal);
     grid->Show(vertical, needVertical);
     Layout();
@@ -224,7 +224,8 @@ void CanvasPane::Arrange() {
     geometry.ScrollTo(geometry.scrollX, geometry.scrollY);
     canvas->SetGeometry(geometry);
     if (needHorizontal)
-        horizontal->SetScrollbar(geometry.scrollX, view.x, geometry.DrawingWidth(), view.x * 9 / 10);
+        horizontal->SetScrollbar(geometry.scrollX, view.x, geometry.DrawingWidth(),
+                                 view.x * 9 / 10);
     if (needVertical)
         vertical->SetScrollbar(geometry.scrollY, view.y, geometry.DrawingHeight(), view.y * 9 / 10);
     canvas->RefreshIfPainted();

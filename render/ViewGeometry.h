@@ -18,8 +18,8 @@ constexpr double kScaleY = 5.0;
 
 // The zooms Ctrl+plus and Ctrl+minus step through; fitting to the window
 // stays between the first and the last.
-constexpr double kZoomSteps[] = {0.25, 0.33, 0.5, 0.67, 0.75, 0.9, 1.0, 1.1,
-                                 1.25, 1.5,  1.75, 2.0, 2.5,  3.0, 4.0};
+constexpr double kZoomSteps[] = {0.25, 0.33, 0.5,  0.67, 0.75, 0.9, 1.0, 1.1,
+                                 1.25, 1.5,  1.75, 2.0,  2.5,  3.0, 4.0};
 constexpr double kMinZoom = kZoomSteps[0];
 constexpr double kMaxZoom = kZoomSteps[std::size(kZoomSteps) - 1];
 }  // namespace view
