@@ -186,7 +186,7 @@ TEST_F(OptionsDialog, CancelKeepsEveryValueButRewritesTheFile) {
         return wxID_CANCEL;
     });
     const std::string conf = ReadFile("tandrel.conf");
-    EXPECT_EQ(Lines(conf), "27") << conf;
+    EXPECT_EQ(Lines(conf), std::to_string(option::kLast)) << conf;
     EXPECT_NE(conf.find("fadecolour: 9, 8, 7, 255;\n"), std::string::npos) << conf;
     EXPECT_NE(conf.find("showpopups: 0;\n"), std::string::npos) << conf;
     EXPECT_NE(conf.find("showleftpanel: 1;\n"), std::string::npos) << conf;
