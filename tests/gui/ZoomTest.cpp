@@ -70,7 +70,7 @@ TEST_F(Zoom, FitsAtFirstAndDrawsWhereHitTestingFindsAtEveryZoom) {
     }
     // At 200% the drawing is larger than the view: the scrollbars show.
     for (wxWindow* child : frame.DrawingView()->GetChildren())
-        if (wxDynamicCast(child, wxScrollBar)) {
+        if (dynamic_cast<wxScrollBar*>(child) != nullptr) {
             EXPECT_TRUE(child->IsShown());
         }
 }
