@@ -35,6 +35,11 @@ enum : int {
     ID_RUN_TO_CYCLE = 6043,
     ID_TOGGLE_BREAKPOINT = 6044,
     ID_VIEW_TIMELINE = 6060,
+    // View menu zoom items, in menu order.
+    ID_ZOOM_IN = 6050,
+    ID_ZOOM_OUT = 6051,
+    ID_ZOOM_ACTUAL = 6052,
+    ID_ZOOM_FIT = 6053,
 };
 
 }  // namespace tandrel

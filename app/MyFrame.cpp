@@ -8,6 +8,7 @@
 
 #include "app/Help.h"
 #include <algorithm>
+#include <cmath>
 
 #include "app/Ids.h"
 #include "app/MyDatalist.h"
@@ -24,6 +25,7 @@ wxBEGIN_EVENT_TABLE(MyFrame, wxFrame)
     EVT_MENU(ID_RESET_MENU, MyFrame::OnReset)
     EVT_MENU(ID_VIEW_LEFT_PANEL, MyFrame::OnViewLeftPanel)
     EVT_MENU(ID_VIEW_TIMELINE, MyFrame::OnViewTimeline)
+    EVT_MENU_RANGE(ID_ZOOM_IN, ID_ZOOM_FIT, MyFrame::OnZoom)
     EVT_MENU(ID_LAYOUT_SIMPLE, MyFrame::OnLayout)
     EVT_MENU(ID_LAYOUT_PIPELINED, MyFrame::OnLayout)
     EVT_MENU(ID_LAYOUT_FORWARDING, MyFrame::OnLayout)
@@ -189,6 +191,17 @@ wxMenuBar* MyFrame::BuildMenus() {
     view->Check(ID_VIEW_LEFT_PANEL, Config::Instance().GetFlag(option::kShowLeftPanel));
     view->AppendCheckItem(ID_VIEW_TIMELINE, wxT("&Timeline\tCtrl+T"));
     view->Check(ID_VIEW_TIMELINE, Config::Instance().GetFlag(option::kShowTimeline));
+    // Ctrl+= and the keypad's keys zoom too: plus is a shifted key on most
+    // keyboards.
+    view->AppendSeparator();
+    view->Append(ID_ZOOM_IN, wxT("Zoom &In\tCtrl++"))
+        ->AddExtraAccel(wxAcceleratorEntry(wxACCEL_CTRL, '='));
+    view->FindItem(ID_ZOOM_IN)->AddExtraAccel(wxAcceleratorEntry(wxACCEL_CTRL, WXK_NUMPAD_ADD));
+    view->Append(ID_ZOOM_OUT, wxT("Zoom &Out\tCtrl+-"))
+        ->AddExtraAccel(wxAcceleratorEntry(wxACCEL_CTRL, WXK_NUMPAD_SUBTRACT));
+    view->Append(ID_ZOOM_ACTUAL, wxT("&100%\tCtrl+0"));
+    view->AppendCheckItem(ID_ZOOM_FIT, wxT("&Fit to Window\tCtrl+F"));
+    view->Check(ID_ZOOM_FIT, Config::Instance().GetFlag(option::kZoomToFit));
 
     auto* edit = new wxMenu;
     edit->Append(ID_OPTIONS, wxT("&Options..."));
@@ -280,6 +293,35 @@ void MyFrame::ShowLeftPanel(bool show, bool toggle) {
 
 void MyFrame::OnViewLeftPanel(wxCommandEvent& event) {
     ShowLeftPanel(event.IsChecked(), false);
+}
+
+void MyFrame::OnZoom(wxCommandEvent& event) {
+    switch (event.GetId()) {
+        case ID_ZOOM_IN:
+            glWindow->StepZoom(1);
+            break;
+        case ID_ZOOM_OUT:
+            glWindow->StepZoom(-1);
+            break;
+        case ID_ZOOM_ACTUAL:
+            glWindow->SetZoom(1.0);
+            break;
+        default:
+            glWindow->FitToWindow();
+            break;
+    }
+}
+
+// The zoom is kept for the next start; a fitted view keeps the last
+// percentage too, for when fitting is turned off by hand in the file.
+void MyFrame::ZoomChanged() {
+    Config& config = Config::Instance();
+    config.SetFlag(option::kZoomToFit, glWindow->Fitted());
+    if (!glWindow->Fitted())
+        config.SetInteger(option::kZoomPercent,
+                          static_cast<int>(std::lround(glWindow->Zoom() * 100)));
+    config.Save();
+    GetMenuBar()->Check(ID_ZOOM_FIT, glWindow->Fitted());
 }
 
 void MyFrame::OnSashChanged(wxSplitterEvent&) {

@@ -57,6 +57,7 @@ class MyFrame : public wxFrame, public CanvasHost {
     void FinishStartup();
     void UpdatePanes();
     void ShowLeftPanel(bool show, bool toggle) override;
+    void ZoomChanged() override;
 
     // Simulator tab (SimulatorTab.cpp).
     void RebuildLists();
@@ -111,6 +112,7 @@ class MyFrame : public wxFrame, public CanvasHost {
     // Access for the tests, which drive the window as a user would.
     Simulator& GetSimulator() { return *simulator; }
     MyGLCanvas* Canvas() { return canvas; }
+    CanvasPane* DrawingView() { return glWindow; }
     wxSplitterWindow* SimulatorSplitter() { return simulatorSplitter; }
     wxSplitterWindow* EditorSplitter() { return editorSplitter; }
     MyDatalist* List(int id) { return lists.at(id); }
@@ -144,6 +146,7 @@ class MyFrame : public wxFrame, public CanvasHost {
     void OnRunToCycle(wxCommandEvent& event);
     void OnToggleBreakpoint(wxCommandEvent& event);
     void OnIdle(wxIdleEvent& event);
+    void OnZoom(wxCommandEvent& event);
 
     // The timeline and explanation under the drawing (PipelinePanel.cpp).
     void ShowTimeline(bool show);
@@ -188,7 +191,7 @@ class MyFrame : public wxFrame, public CanvasHost {
     ColourTable colours;
 
     MyGLCanvas* canvas = nullptr;
-    wxScrolledWindow* glWindow = nullptr;
+    CanvasPane* glWindow = nullptr;
     wxSplitterWindow* drawingSplitter = nullptr;  // the drawing over the timeline
     PipelinePanel* pipelinePanel = nullptr;
     wxPanel* drawingPane = nullptr;  // the state text above the GL window

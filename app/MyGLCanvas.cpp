@@ -3,8 +3,9 @@
 #include <wx/dcclient.h>
 #include <wx/utils.h>
 
+#include <cmath>
+
 #include "render/Renderer.h"
-#include "render/ViewGeometry.h"
 
 namespace tandrel {
 
@@ -19,19 +20,26 @@ wxEND_EVENT_TABLE()
 MyGLCanvas::MyGLCanvas(Simulator& simulator_, const DisplayState& display_,
                        const ColourTable& colours_, wxWindow* parent, CanvasHost& frame_,
                        wxWindowID id, const wxPoint& pos, long style, const wxString& name)
-    : wxGLCanvas(parent, id, nullptr, pos, wxSize(view::kPixelWidth, view::kPixelHeight), style,
-                 name),
+    : wxGLCanvas(parent, id, nullptr, pos, wxDefaultSize, style, name),
       context(std::make_unique<wxGLContext>(this)),
       simulator(simulator_),
       display(display_),
       colours(colours_),
-      frame(frame_) {}
+      frame(frame_) {
+    // The pane around sizes the canvas to the view; the drawing scales.
+    SetMinSize(wxSize(50, 50));
+}
 
 void MyGLCanvas::InitGL() {
     SetCurrent(*context);
     glDrawBuffer(GL_BACK);
     glClearColor(1.0f, 1.0f, 1.0f, 0.0f);
-    SetUpView(width, height);
+}
+
+wxSize MyGLCanvas::PixelSize() const {
+    const double scale = GetContentScaleFactor();
+    return wxSize(static_cast<int>(std::lround(width * scale)),
+                  static_cast<int>(std::lround(height * scale)));
 }
 
 void MyGLCanvas::Render() {
@@ -41,12 +49,13 @@ void MyGLCanvas::Render() {
 }
 
 std::vector<unsigned char> MyGLCanvas::ReadPixels() {
-    if (!IsShownOnScreen() || width <= 0 || height <= 0) return {};
+    const wxSize size = PixelSize();
+    if (!IsShownOnScreen() || size.x <= 0 || size.y <= 0) return {};
     DrawFrame();
-    std::vector<unsigned char> pixels(static_cast<std::size_t>(width) * height * 3);
+    std::vector<unsigned char> pixels(static_cast<std::size_t>(size.x) * size.y * 3);
     glReadBuffer(GL_BACK);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    glReadPixels(0, 0, size.x, size.y, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
     return pixels;
 }
 
@@ -57,13 +66,19 @@ void MyGLCanvas::DrawFrame() {
     }
     SetCurrent(*context);
     glClear(GL_COLOR_BUFFER_BIT);
-    SetUpView(width, height);
+    // The geometry is in window pixels; a high-DPI screen has `scale` of
+    // its own pixels to each, and the drawing uses them all.
+    const double scale = GetContentScaleFactor();
+    const wxSize pixels = PixelSize();
+    SetUpView(pixels.x, pixels.y, geometry.zoom * scale,
+              static_cast<int>(std::lround(geometry.Left() * scale)),
+              static_cast<int>(std::lround(geometry.Bottom() * scale)));
     DisplayOptions options;
     options.showControl = display.Flag(option::kShowControlLines);
     options.showPc = display.Flag(option::kShowPcLines);
     options.highlightSingle = display.highlightSingle;
     options.boldDataLines = display.boldDataLines;
-    DrawDatapath(simulator, options, colours);
+    DrawDatapath(simulator, options, colours, geometry.zoom * scale);
     glFlush();
 }
 
@@ -77,6 +92,9 @@ void MyGLCanvas::OnSize(wxSizeEvent& event) {
     if (newWidth == width && newHeight == height) return;
     width = newWidth;
     height = newHeight;
+    geometry.width = width;
+    geometry.height = height;
+    geometry.ScrollTo(geometry.scrollX, geometry.scrollY);
     Refresh();
     Update();
 }
@@ -103,7 +121,7 @@ void MyGLCanvas::OnRightUp(wxMouseEvent& event) {
 void MyGLCanvas::OnMotion(wxMouseEvent& event) {
     event.Skip();
     const wxPoint mouse = wxGetMousePosition() - GetScreenPosition();
-    const LayoutPoint at = MouseToLayout(mouse.x, mouse.y, height);
+    const LayoutPoint at = MouseToLayout(mouse.x, mouse.y, geometry);
     PopupOptions options;
     options.showPopups = display.Flag(option::kShowPopups);
     options.showControl = display.Flag(option::kShowControlLines);
@@ -120,11 +138,132 @@ void MyGLCanvas::OpenTip(const Popup& popup) {
         tip = nullptr;
     }
     const wxPoint origin = GetScreenPosition();
-    const ScreenPoint topLeft = LayoutToScreen(popup.left, popup.top, origin.x, origin.y, height);
+    const ScreenPoint topLeft = LayoutToScreen(popup.left, popup.top, origin.x, origin.y, geometry);
     const ScreenPoint bottomRight =
-        LayoutToScreen(popup.right, popup.bottom, origin.x, origin.y, height);
+        LayoutToScreen(popup.right, popup.bottom, origin.x, origin.y, geometry);
     wxRect area(wxPoint(topLeft.x, topLeft.y), wxPoint(bottomRight.x, bottomRight.y));
     tip = new wxTipWindow(this, popup.text, popup.maxWidth, &tip, &area);
+}
+
+CanvasPane::CanvasPane(wxWindow* parent, Simulator& simulator, const DisplayState& display,
+                       const ColourTable& colours, CanvasHost& frame_)
+    : wxPanel(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxNO_BORDER, wxT("GLWindow")),
+      frame(frame_),
+      canvas(new MyGLCanvas(simulator, display, colours, this, frame_)),
+      horizontal(
+          new wxScrollBar(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxSB_HORIZONTAL)),
+      vertical(new wxScrollBar(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxSB_VERTICAL)),
+      grid(new wxFlexGridSizer(2, 2, 0, 0)) {
+    SetMinSize(wxSize(400, 200));
+    grid->AddGrowableCol(0);
+    grid->AddGrowableRow(0);
+    grid->Add(canvas, 1, wxEXPAND);
+    grid->Add(vertical, 0, wxEXPAND);
+    grid->Add(horizontal, 0, wxEXPAND);
+    grid->AddSpacer(0);
+    grid->Show(horizontal, false);
+    grid->Show(vertical, false);
+    SetSizer(grid);
+    Bind(wxEVT_SIZE, &CanvasPane::OnSize, this);
+    for (wxScrollBar* bar : {horizontal, vertical})
+        for (const auto& type : {wxEVT_SCROLL_CHANGED, wxEVT_SCROLL_THUMBTRACK, wxEVT_SCROLL_LINEUP,
+                                 wxEVT_SCROLL_LINEDOWN, wxEVT_SCROLL_PAGEUP, wxEVT_SCROLL_PAGEDOWN})
+            bar->Bind(type, &CanvasPane::OnScroll, this);
+    canvas->Bind(wxEVT_MOUSEWHEEL, &CanvasPane::OnWheel, this);
+}
+
+void CanvasPane::FitToWindow() {
+    fit = true;
+    Arrange();
+    frame.ZoomChanged();
+}
+
+void CanvasPane::SetZoom(double zoom) {
+    const ViewGeometry& now = canvas->Geometry();
+    ZoomAbout(zoom, now.width / 2, now.height / 2);
+}
+
+void CanvasPane::StepZoom(int direction) {
+    SetZoom(NextZoom(Zoom(), direction));
+}
+
+void CanvasPane::ScrollTo(int x, int y) {
+    ViewGeometry geometry = canvas->Geometry();
+    geometry.ScrollTo(x, y);
+    canvas->SetGeometry(geometry);
+    Arrange();
+}
+
+void CanvasPane::ZoomAbout(double zoom, int px, int py) {
+    fit = false;
+    ViewGeometry geometry = canvas->Geometry();
+    geometry.ZoomAbout(zoom, px, py);
+    canvas->SetGeometry(geometry);
+    Arrange();
+    frame.ZoomChanged();
+}
+
+// Shows the scrollbars the zoom needs, gives the canvas the rest of the pane
+// and sets the bars to the scroll position, then draws.
+void CanvasPane::Arrange() {
+    const wxSize pane = GetClientSize();
+    ViewGeometry geometry = canvas->Geometry();
+    if (fit) {
+        geometry.zoom = FitZoom(pane.x, pane.y);
+        geometry.ScrollTo(0, 0);
+    }
+    const auto [needHorizontal, needVertical] =
+        NeededScrollbars(pane.x, pane.y, vertical->GetBestSize().x, horizontal->GetBestSize().y,
+                         geometry.DrawingWidth(), geometry.DrawingHeight());
+    grid->Show(horizontal, needHorizontal);
+    grid->Show(vertical, needVertical);
+    Layout();
+    const wxSize view = canvas->GetClientSize();
+    geometry.width = view.x;
+    geometry.height = view.y;
+    geometry.ScrollTo(geometry.scrollX, geometry.scrollY);
+    canvas->SetGeometry(geometry);
+    if (needHorizontal)
+        horizontal->SetScrollbar(geometry.scrollX, view.x, geometry.DrawingWidth(),
+                                 view.x * 9 / 10);
+    if (needVertical)
+        vertical->SetScrollbar(geometry.scrollY, view.y, geometry.DrawingHeight(), view.y * 9 / 10);
+    canvas->RefreshIfPainted();
+}
+
+void CanvasPane::OnSize(wxSizeEvent& event) {
+    event.Skip();
+    Arrange();
+}
+
+void CanvasPane::OnScroll(wxScrollEvent& event) {
+    const ViewGeometry& geometry = canvas->Geometry();
+    const int position = event.GetPosition();
+    if (event.GetOrientation() == wxHORIZONTAL)
+        ScrollTo(position, geometry.scrollY);
+    else
+        ScrollTo(geometry.scrollX, position);
+}
+
+void CanvasPane::OnWheel(wxMouseEvent& event) {
+    const int notches = event.GetWheelRotation() / std::max(1, event.GetWheelDelta());
+    if (notches == 0) return;
+    const wxPoint at = event.GetPosition();
+    if (event.ControlDown()) {
+        double zoom = Zoom();
+        for (int i = 0; i < std::abs(notches); ++i) zoom = NextZoom(zoom, notches);
+        ZoomAbout(zoom, at.x, at.y);
+        return;
+    }
+    // A notch moves a tenth of the view: a sideways wheel across, as does
+    // Shift with the wheel turned away (to the left) or towards (right).
+    const ViewGeometry& geometry = canvas->Geometry();
+    if (event.GetWheelAxis() == wxMOUSE_WHEEL_HORIZONTAL)
+        ScrollTo(geometry.scrollX + notches * std::max(1, geometry.width / 10), geometry.scrollY);
+    else if (event.ShiftDown())
+        ScrollTo(geometry.scrollX - notches * std::max(1, geometry.width / 10), geometry.scrollY);
+    else
+        ScrollTo(geometry.scrollX, geometry.scrollY - notches * std::max(1, geometry.height / 10));
 }
 
 }  // namespace tandrel

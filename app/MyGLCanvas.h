@@ -1,6 +1,9 @@
 #pragma once
 
 #include <wx/glcanvas.h>
+#include <wx/panel.h>
+#include <wx/scrolbar.h>
+#include <wx/sizer.h>
 #include <wx/tipwin.h>
 
 #include <memory>
@@ -8,6 +11,7 @@
 
 #include "app/DisplayState.h"
 #include "render/DrawRules.h"
+#include "render/ViewGeometry.h"
 #include "sim/Popup.h"
 #include "sim/Simulator.h"
 
@@ -19,6 +23,8 @@ class CanvasHost {
     virtual ~CanvasHost() = default;
     virtual void RefreshListValues() = 0;
     virtual void ShowLeftPanel(bool show, bool toggle) = 0;
+    // The user chose another zoom (or fitting), by menu, key or wheel.
+    virtual void ZoomChanged() = 0;
 };
 
 // The OpenGL drawing of the datapath. A left click steps the simulator, a
@@ -35,10 +41,16 @@ class MyGLCanvas : public wxGLCanvas {
         if (painted) Render();
     }
     bool Painted() const { return painted; }
-    // The picture as it is drawn now, RGB rows bottom first, width x height
-    // of the canvas; empty while the canvas is not on screen.
+    // The picture as it is drawn now, RGB rows bottom first, PixelSize()
+    // wide and high; empty while the canvas is not on screen.
     std::vector<unsigned char> ReadPixels();
-    wxSize PixelSize() const { return wxSize(width, height); }
+    // The canvas in the screen's own pixels: its window size times the
+    // content scale of a high-DPI screen.
+    wxSize PixelSize() const;
+
+    // Where the drawing lies in the canvas; set by the pane around it.
+    const ViewGeometry& Geometry() const { return geometry; }
+    void SetGeometry(const ViewGeometry& newGeometry) { geometry = newGeometry; }
 
   private:
     void InitGL();
@@ -60,10 +72,46 @@ class MyGLCanvas : public wxGLCanvas {
     CanvasHost& frame;
     int width = 0;
     int height = 0;
+    ViewGeometry geometry;
     PopupTracker popups;
     wxTipWindow* tip = nullptr;
 
     wxDECLARE_EVENT_TABLE();
+};
+
+// The drawing with classic scrollbars that show whenever it is larger than
+// the view (GTK's overlay scrollbars stay hidden until touched, so these are
+// plain scrollbar controls beside the canvas). Holds the zoom: fitted to the
+// view or a fixed factor. The wheel scrolls, Ctrl+wheel zooms about the
+// pointer.
+class CanvasPane : public wxPanel {
+  public:
+    CanvasPane(wxWindow* parent, Simulator& simulator, const DisplayState& display,
+               const ColourTable& colours, CanvasHost& frame);
+
+    MyGLCanvas* Canvas() { return canvas; }
+    bool Fitted() const { return fit; }
+    // The zoom drawn now, fitted or not (1 is 4.6 x 5.0 pixels per unit).
+    double Zoom() const { return canvas->Geometry().zoom; }
+    void FitToWindow();
+    void SetZoom(double zoom);
+    // One zoom step larger (direction > 0) or smaller, about the view's middle.
+    void StepZoom(int direction);
+    void ScrollTo(int x, int y);
+
+  private:
+    void Arrange();
+    void ZoomAbout(double zoom, int px, int py);
+    void OnSize(wxSizeEvent& event);
+    void OnScroll(wxScrollEvent& event);
+    void OnWheel(wxMouseEvent& event);
+
+    CanvasHost& frame;
+    MyGLCanvas* canvas;
+    wxScrollBar* horizontal;
+    wxScrollBar* vertical;
+    wxFlexGridSizer* grid;
+    bool fit = true;
 };
 
 }  // namespace tandrel

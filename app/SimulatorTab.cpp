@@ -55,10 +55,6 @@ void MyFrame::BuildSimulatorTab(wxNotebook* notebook) {
     stateText = new wxStaticText(drawingPane, wxID_ANY, wxEmptyString);
     drawingSplitter = new wxSplitterWindow(drawingPane, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                                            wxSP_3D | wxSP_LIVE_UPDATE);
-    glWindow = new wxScrolledWindow(drawingSplitter, wxID_ANY, wxDefaultPosition, wxDefaultSize,
-                                    wxHSCROLL | wxVSCROLL, wxT("GLWindow"));
-    glWindow->SetMinSize(wxSize(400, 200));
-    glWindow->SetScrollRate(5, 5);
 
     leftPanel = new wxPanel(simulatorSplitter, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                             wxTAB_TRAVERSAL | wxNO_BORDER);
@@ -102,11 +98,11 @@ void MyFrame::BuildSimulatorTab(wxNotebook* notebook) {
 
     simulator = std::make_unique<Simulator>();
     simulator->Reset();
-    canvas = new MyGLCanvas(*simulator, display, colours, glWindow, *this);
-    auto* glSizer = new wxBoxSizer(wxHORIZONTAL);
-    glSizer->Add(canvas, 1, wxEXPAND | wxALL, 0);
-    glWindow->SetSizer(glSizer);
-    glWindow->FitInside();
+    glWindow = new CanvasPane(drawingSplitter, *simulator, display, colours, *this);
+    canvas = glWindow->Canvas();
+    if (!config.GetFlag(option::kZoomToFit))
+        glWindow->SetZoom(config.GetInteger(option::kZoomPercent) / 100.0);
+    glWindow->SetMinSize(wxSize(400, 200));
     BuildTimeline();
     auto* paneSizer = new wxBoxSizer(wxVERTICAL);
     paneSizer->Add(stateText, 0, wxEXPAND | wxALL, 4);

@@ -284,6 +284,24 @@ void BM_TimelineRepaint(benchmark::State& state) {
 }
 BENCHMARK(BM_TimelineRepaint)->Unit(benchmark::kMillisecond);
 
+// One picture of the Forwarding layout with instructions in flight, drawn
+// and swapped until OpenGL has finished it, at a zoom in percent (the
+// scrolled 200% view: budget 8 ms).
+void BM_FrameAtZoom(benchmark::State& state) {
+    MyFrame* frame = PrepareStep(state, Layout::Forwarding);
+    if (frame == nullptr) return;
+    for (int i = 0; i < 5; ++i) Command(*frame, wxID_FORWARD, wxEVT_BUTTON);
+    frame->DrawingView()->SetZoom(state.range(0) / 100.0);
+    frame->DrawingView()->ScrollTo(400, 300);
+    Settle();
+    for (auto _ : state) {
+        frame->Canvas()->Render();
+        glFinish();
+    }
+    Command(*frame, ID_ZOOM_FIT);
+}
+BENCHMARK(BM_FrameAtZoom)->Arg(100)->Arg(200)->Unit(benchmark::kMillisecond);
+
 // From constructing the main window to its first finished picture.
 void BM_StartUp(benchmark::State& state) {
     if (sharedFrame != nullptr) {  // only one main window at a time

@@ -40,6 +40,8 @@ constexpr std::array<const char*, option::kLast + 1> kKeys{
     "editorsashpos",
     "showtimeline",
     "timelineheight",
+    "zoomtofit",
+    "zoompercent",
 };
 
 bool IsColourOption(int index) {
@@ -47,7 +49,8 @@ bool IsColourOption(int index) {
 }
 bool IsIntegerOption(int index) {
     return index == option::kSimulatorSashPos || index == option::kEditorSashPos ||
-           index == option::kTimelineHeight;
+           index == option::kTimelineHeight ||
+           index == option::kZoomPercent;
 }
 
 int IndexOfKey(const std::string& key) {
@@ -173,11 +176,13 @@ void Config::SetDefaults() {
         {option::kDecimalFormat, true},
         {option::kHexadecimalFormat, false},
         {option::kShowTimeline, false},
+        {option::kZoomToFit, true},
     }};
     for (const auto& [index, on] : defaultFlags) flags[index] = on;
     integers[option::kSimulatorSashPos] = 360;  // the three list tabs and a binary word fit
     integers[option::kEditorSashPos] = 200;
     integers[option::kTimelineHeight] = 260;
+    integers[option::kZoomPercent] = 100;
 }
 
 void Config::Read(std::istream& in) {

@@ -54,7 +54,11 @@ enum : int {
     kEditorSashPos = 27,
     kShowTimeline = 28,    // the timeline and explanation under the drawing
     kTimelineHeight = 29,  // their height in pixels
-    kLast = 29,
+    // The drawing's zoom: fitted to the window, or a percentage of the
+    // 4.6 x 5.0 pixels per unit drawing.
+    kZoomToFit = 30,
+    kZoomPercent = 31,
+    kLast = 31,
 };
 }  // namespace option
 

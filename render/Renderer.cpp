@@ -221,7 +221,7 @@ void StartGlut(int* argc, char** argv) {
     glutInit(argc, argv);
 }
 
-void SetUpView(int width, int height) {
+void SetUpView(int width, int height, double zoom, int left, int bottom) {
     glShadeModel(GL_SMOOTH);
     glEnable(GL_LINE_SMOOTH);
     glEnable(GL_BLEND);
@@ -232,7 +232,8 @@ void SetUpView(int width, int height) {
     glOrtho(0.0, width, 0.0, height, -1.0, 1.0);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-    glScaled(view::kScaleX, view::kScaleY, 1.0);
+    glTranslated(left, bottom, 0.0);
+    glScaled(view::kScaleX * zoom, view::kScaleY * zoom, 1.0);
 }
 
 void DrawDatapath(const Simulator& sim, const DisplayOptions& options, const ColourTable& colours,

@@ -18,11 +18,12 @@ namespace tandrel {
 // as a leak; everything after it is tracked as usual.
 void StartGlut(int* argc, char** argv);
 
-// Prepares a frame on a window of the given size: blending and line
-// smoothing, pixel coordinates with the origin at the bottom left, and the
-// model-view scaled (view::kScaleX, view::kScaleY) so that drawing is in
-// layout units. Clearing the buffer is left to the caller.
-void SetUpView(int width, int height);
+// Prepares a frame on a window of the given size in pixels: blending and
+// line smoothing, pixel coordinates with the origin at the bottom left, and
+// the model-view scaled (zoom x view::kScaleX, zoom x view::kScaleY) with the
+// layout's origin at pixel (left, bottom), so that drawing is in layout
+// units. Clearing the buffer is left to the caller.
+void SetUpView(int width, int height, double zoom = 1.0, int left = 0, int bottom = 0);
 
 // Draws the whole datapath in layout units (see the painter's DrawDatapath)
 // into the current OpenGL context, whose model-view is expected to give

@@ -70,7 +70,9 @@ const char* const kDefaults =
     "simulatorsashpos: 360;\n"
     "editorsashpos: 200;\n"
     "showtimeline: 0;\n"
-    "timelineheight: 260;\n";
+    "timelineheight: 260;\n"
+    "zoomtofit: 1;\n"
+    "zoompercent: 100;\n";
 
 TEST_F(ConfigFile, MissingEmptyOrBlankFilesGiveTheDefaults) {
     for (const char* text : {"", " \n\t\r\n"}) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "model/Combinational.h"
 #include "render/ViewGeometry.h"
 #include "sim/Popup.h"
@@ -7,23 +9,52 @@
 namespace tandrel {
 namespace {
 
-TEST(ViewGeometry, MouseAndLayoutCornersMeet) {
+// Hit-testing follows the zoom and the scroll: a canvas pixel maps to the
+// layout unit drawn there, and that unit's middle maps back onto it.
+TEST(ViewGeometry, PixelsAndLayoutUnitsMeetAtEveryZoomAndScroll) {
     const struct {
-        int px, py, height, x, y;
+        double zoom;
+        int width, height, scrollX, scrollY, px, py, x, y;
     } cases[] = {
-        {0, 869, 870, 0, 0},       // bottom-left pixel
-        {1149, 0, 870, 249, 174},  // top-right pixel
-        {575, 435, 870, 125, 87},  // the middle
-        {0, 0, 1000, 0, 200},      // a taller canvas shows more above
+        {1.0, 1150, 870, 0, 0, 0, 869, 0, 0},           // bottom-left pixel
+        {1.0, 1150, 870, 0, 0, 1149, 0, 249, 174},      // top-right pixel
+        {1.0, 1250, 970, 0, 0, 50, 919, 0, 0},          // a larger canvas centres the drawing
+        {1.0, 1250, 970, 0, 0, 49, 919, -1, 0},         // and its margin is no unit
+        {0.5, 575, 435, 0, 0, 24, 0, 10, 174},          // 2.3 x 2.5 pixels a unit
+        {2.0, 800, 600, 0, 0, 0, 0, 0, 174},            // the top-left of a larger drawing
+        {2.0, 800, 600, 920, 1000, 5, 5, 100, 73},      // scrolled right and down
+        {2.0, 800, 600, 5000, 5000, 799, 599, 249, 0},  // a scroll stops at the end
     };
     for (const auto& c : cases) {
-        const LayoutPoint p = MouseToLayout(c.px, c.py, c.height);
-        EXPECT_EQ(p.x, c.x) << c.px << "," << c.py;
-        EXPECT_EQ(p.y, c.y) << c.px << "," << c.py;
+        ViewGeometry view;
+        view.zoom = c.zoom;
+        view.width = c.width;
+        view.height = c.height;
+        view.ScrollTo(c.scrollX, c.scrollY);
+        const LayoutPoint p = MouseToLayout(c.px, c.py, view);
+        EXPECT_EQ(p.x, c.x) << c.zoom << ": " << c.px << "," << c.py;
+        EXPECT_EQ(p.y, c.y) << c.zoom << ": " << c.px << "," << c.py;
+        const ScreenPoint s = LayoutToScreen(c.x + 0.5, c.y + 0.5, 100, 50, view);
+        const LayoutPoint back = MouseToLayout(s.x - 100, s.y - 50, view);
+        EXPECT_EQ(back.x, c.x) << c.zoom << ": " << c.px << "," << c.py;
+        EXPECT_EQ(back.y, c.y) << c.zoom << ": " << c.px << "," << c.py;
     }
-    const ScreenPoint s = LayoutToScreen(10, 20, 100, 50, 870);
-    EXPECT_EQ(s.x, 146);  // 100 + 10 * 4.6
-    EXPECT_EQ(s.y, 820);  // 50 + 870 - 20 * 5
+}
+
+TEST(ViewGeometry, ZoomStepsScrollbarsAndZoomingAboutAPoint) {
+    EXPECT_EQ(NextZoom(1.37, 1), 1.5);  // a fitted zoom steps to its neighbours
+    EXPECT_EQ(NextZoom(1.37, -1), 1.25);
+    EXPECT_EQ(NextZoom(1.0, 1), 1.1);
+    // A horizontal bar takes height, so the drawing may then need both.
+    EXPECT_EQ(NeededScrollbars(800, 600, 15, 15, 810, 590), std::make_pair(true, true));
+    EXPECT_EQ(NeededScrollbars(800, 600, 15, 15, 810, 580), std::make_pair(true, false));
+    ViewGeometry view;
+    view.width = 800;
+    view.height = 600;
+    const LayoutPoint before = MouseToLayout(300, 200, view);
+    view.ZoomAbout(2.0, 300, 200);
+    const LayoutPoint after = MouseToLayout(300, 200, view);
+    EXPECT_EQ(std::make_pair(after.x, after.y), std::make_pair(before.x, before.y));
 }
 
 class Popups : public ::testing::Test {

@@ -140,6 +140,7 @@ TEST_F(FirstSession, TheWindowDrawsWhatTandrelCliDrawsForTheSameSteps) {
     MyFrame& frame = Start();
     frame.LoadFrom(kExample);
     Command(frame, ID_LAYOUT_PIPELINED);
+    Command(frame, ID_ZOOM_ACTUAL);  // the picture's scale
     for (int i = 0; i < 3; ++i) Command(frame, wxID_FORWARD, wxEVT_BUTTON);
     Settle();
     const std::vector<unsigned char> window = frame.Canvas()->ReadPixels();
@@ -158,10 +159,11 @@ TEST_F(FirstSession, TheWindowDrawsWhatTandrelCliDrawsForTheSameSteps) {
     // OpenGL and its bitmap font, the picture with Cairo: their wires must
     // agree. At the middle of every wire the picture has the window's
     // colour within a pixel; a point a label covers may differ in the font.
-    // The picture's rows run top first, the canvas's bottom first.
-    const int width = std::min<int>(size.x, image.width);
-    const int height = std::min<int>(size.y, image.height);
-    ASSERT_GT(width * height, 500 * 500);
+    // The picture's rows run top first, the canvas's bottom first, and the
+    // canvas has the drawing's bottom-left corner at (Left, Bottom).
+    const ViewGeometry& view = frame.Canvas()->Geometry();
+    const int width = static_cast<int>(image.width);
+    const int height = static_cast<int>(image.height);
     const auto near = [&](int x, int y, const unsigned char* w) {
         const unsigned char* c =
             &cli[(std::size_t{1} * (image.height - 1 - y) * image.width + x) * 3];
@@ -178,8 +180,12 @@ TEST_F(FirstSession, TheWindowDrawsWhatTandrelCliDrawsForTheSameSteps) {
                 const Point& b = path[path.size() / 2];
                 const int x = static_cast<int>((a.x + b.x) / 2 * view::kScaleX);
                 const int y = static_cast<int>((a.y + b.y) / 2 * view::kScaleY);
-                if (x < 1 || y < 1 || x + 1 >= width || y + 1 >= height) continue;
-                const unsigned char* w = &window[(std::size_t{1} * y * size.x + x) * 3];
+                const int wx = x + view.Left();
+                const int wy = y + view.Bottom();
+                if (x < 1 || y < 1 || x + 1 >= width || y + 1 >= height || wx < 0 || wy < 0 ||
+                    wx >= size.x || wy >= size.y)
+                    continue;
+                const unsigned char* w = &window[(std::size_t{1} * wy * size.x + wx) * 3];
                 bool same = false;
                 for (int dy = -1; dy <= 1; ++dy)
                     for (int dx = -1; dx <= 1; ++dx) same = same || near(x + dx, y + dy, w);

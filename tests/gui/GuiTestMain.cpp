@@ -62,7 +62,12 @@ MyFrame& FrameTest::Start() {
     frame->SetSize(wxSize(1500, 950));
     wxTheApp->SetTopWindow(frame);
     frame->FinishStartup();
-    Settle();
+    // The drawing takes its size from the laid-out window, which a loaded
+    // machine may deliver after more than one Settle.
+    for (int round = 0; round < 200; ++round) {
+        Settle();
+        if (frame->Canvas()->Painted() && frame->Canvas()->Geometry().width > 50) break;
+    }
     return *frame;
 }
 

@@ -181,12 +181,12 @@ TEST_F(RealInput, ClicksOnTheCanvasStepOncePerClick) {
     // the canvas the window shows.
     const wxRect visible = canvas->GetParent()->GetScreenRect().Intersect(canvas->GetScreenRect());
     const wxPoint origin = canvas->GetScreenPosition();
-    const int height = canvas->GetClientSize().y;
     wxPoint target(-1, -1);
     for (int y = 20; y < visible.height - 20 && target.x < 0; y += 10) {
         for (int x = 20; x < visible.width - 20 && target.x < 0; x += 10) {
             const wxPoint screen = visible.GetPosition() + wxSize(x, y);
-            const LayoutPoint at = MouseToLayout(screen.x - origin.x, screen.y - origin.y, height);
+            const LayoutPoint at =
+                MouseToLayout(screen.x - origin.x, screen.y - origin.y, canvas->Geometry());
             if (frame.GetSimulator().ElementAt(at.x, at.y) == nullptr &&
                 frame.GetSimulator().PortAt(at.x, at.y) == nullptr)
                 target = screen;

@@ -1,0 +1,79 @@
+#include <wx/menu.h>
+#include <wx/scrolbar.h>
+
+#include "app/Ids.h"
+#include "tests/gui/GuiTest.h"
+
+namespace tandrel::test {
+namespace {
+
+using Zoom = FrameTest;
+
+// A new window fits the drawing; a chosen zoom is kept; and at 50%, 100%
+// and 200%, each scrolled to the instruction memory, the window draws the
+// memory (its shading at one point, its label) where hit-testing finds it.
+TEST_F(Zoom, FitsAtFirstAndDrawsWhereHitTestingFindsAtEveryZoom) {
+    MyFrame& frame = Start();
+    MyGLCanvas& canvas = *frame.Canvas();
+    ASSERT_TRUE(canvas.Painted());
+    const ViewGeometry& view = canvas.Geometry();
+    EXPECT_TRUE(frame.DrawingView()->Fitted());
+    const double fitted = view.zoom;
+    EXPECT_EQ(fitted, FitZoom(view.width, view.height));
+    EXPECT_EQ(frame.GetMenuBar()->FindItem(ID_ZOOM_IN)->GetAccel()->GetKeyCode(), '+');
+    wxCommandEvent zoomIn(wxEVT_MENU, ID_ZOOM_IN);
+    frame.ProcessWindowEvent(zoomIn);
+    EXPECT_EQ(view.zoom, NextZoom(fitted, 1));
+    EXPECT_NE(ReadFile("tandrel.conf").find("zoomtofit: 0;\nzoompercent: "), std::string::npos);
+
+    const Component* memory = nullptr;
+    for (const auto& e : frame.GetSimulator().Elements())
+        if (e->kind == ElementKind::InstructionMemory) memory = e.get();
+    ASSERT_NE(memory, nullptr);
+    const double x = memory->x + 0.9 * memory->width;
+    const double y = memory->y + 0.1 * memory->height;
+    int first = -1;
+    for (const double zoom : {1.0, 0.5, 2.0}) {
+        SCOPED_TRACE(zoom);
+        frame.DrawingView()->SetZoom(zoom);
+        frame.DrawingView()->ScrollTo(
+            static_cast<int>(x * view.UnitX()) - view.width / 2,
+            static_cast<int>((view::kLayoutHeight - y) * view.UnitY()) - view.height / 2);
+        Settle();
+        const ScreenPoint at = LayoutToScreen(x, y, 0, 0, view);
+        const LayoutPoint hit = MouseToLayout(at.x, at.y, view);
+        EXPECT_EQ(frame.GetSimulator().ElementAt(hit.x + 0.5, hit.y + 0.5), memory);
+
+        const std::vector<unsigned char> pixels = canvas.ReadPixels();
+        const wxSize size = canvas.PixelSize();
+        ASSERT_EQ(pixels.size(), std::size_t{3} * size.x * size.y);
+        const double scale = size.x / static_cast<double>(view.width);  // high-DPI
+        auto brightness = [&](int px, int py) {  // window pixels from the top left
+            const std::size_t row = size.y - 1 - static_cast<int>(py * scale);
+            const unsigned char* c = &pixels[(row * size.x + static_cast<int>(px * scale)) * 3];
+            return c[0] + c[1] + c[2];
+        };
+        if (first < 0) first = brightness(at.x, at.y);
+        EXPECT_LT(first, 3 * 250) << "white where the memory is";
+        EXPECT_NEAR(brightness(at.x, at.y), first, 30);
+        const ScreenPoint topLeft =
+            LayoutToScreen(memory->x, memory->y + memory->height, 0, 0, view);
+        const ScreenPoint bottomRight =
+            LayoutToScreen(memory->x + memory->width, memory->y, 0, 0, view);
+        int label = 0;
+        for (int py = std::max(0, topLeft.y + 2); py < std::min(view.height, bottomRight.y - 2);
+             ++py)
+            for (int px = std::max(0, topLeft.x + 2); px < std::min(view.width, bottomRight.x - 2);
+                 ++px)
+                label += brightness(px, py) < 3 * 150;  // anti-aliased small text too
+        EXPECT_GT(label, 10);
+    }
+    // At 200% the drawing is larger than the view: the scrollbars show.
+    for (wxWindow* child : frame.DrawingView()->GetChildren())
+        if (dynamic_cast<wxScrollBar*>(child) != nullptr) {
+            EXPECT_TRUE(child->IsShown());
+        }
+}
+
+}  // namespace
+}  // namespace tandrel::test
