@@ -58,6 +58,7 @@ class MyFrame : public wxFrame, public CanvasHost {
     void UpdatePanes();
     void ShowLeftPanel(bool show, bool toggle) override;
     void ZoomChanged() override;
+    std::vector<const Component*> StaleReadsShown() const override;
 
     // Simulator tab (SimulatorTab.cpp).
     void RebuildLists();

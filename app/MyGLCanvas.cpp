@@ -79,6 +79,7 @@ void MyGLCanvas::DrawFrame() {
     options.highlightSingle = display.highlightSingle;
     options.boldDataLines = display.boldDataLines;
     DrawDatapath(simulator, options, colours, geometry.zoom * scale);
+    DrawStaleReadMarks(frame.StaleReadsShown(), geometry.zoom * scale);
     glFlush();
 }
 

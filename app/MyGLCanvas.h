@@ -25,6 +25,9 @@ class CanvasHost {
     virtual void ShowLeftPanel(bool show, bool toggle) = 0;
     // The user chose another zoom (or fitting), by menu, key or wheel.
     virtual void ZoomChanged() = 0;
+    // The parts to mark where a stale read happened in the cycle shown;
+    // none while the explanation of the run is not on screen.
+    virtual std::vector<const Component*> StaleReadsShown() const { return {}; }
 };
 
 // The OpenGL drawing of the datapath. A left click steps the simulator, a

@@ -12,6 +12,7 @@
 #include "app/Ids.h"
 #include "app/MyFrame.h"
 #include "config/Config.h"
+#include "render/DrawRules.h"
 
 namespace tandrel {
 
@@ -122,6 +123,14 @@ void MyFrame::GoToCycle(long long cycle) {
     // While Run is under way the machine is Run's (Step Back waits too).
     if (Running() || !simulator->GoToStep(simulator->StepsForCycles(cycle))) return;
     ShowMachine();
+}
+
+// The drawing marks a stale read only while the sentences that explain it
+// are on screen beside it.
+std::vector<const Component*> MyFrame::StaleReadsShown() const {
+    if (pipelinePanel == nullptr || !pipelinePanel->IsShown()) return {};
+    const ExplainedRun& run = pipelinePanel->Run();
+    return StaleReadParts(*simulator, run.Events(), run.CurrentStep());
 }
 
 }  // namespace tandrel

@@ -161,7 +161,7 @@ void Config::SetDefaults() {
     colours[option::kBorderColour] = Colour::Rgba(0, 0, 0);
     colours[option::kInactiveLinkColour] = Colour::Rgba(0, 0, 0);
     colours[option::kBackgroundColour] = Colour::Rgba(255, 255, 255);
-    const std::array<std::pair<int, bool>, 14> defaultFlags{{
+    const std::array<std::pair<int, bool>, 15> defaultFlags{{
         {option::kShowLeftPanel, true},
         {option::kShowInstructionsInFields, true},
         {option::kShowSimpleLayout, true},
