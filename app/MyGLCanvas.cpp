@@ -144,6 +144,25 @@ void MyGLCanvas::OpenTip(const Popup& popup) {
         LayoutToScreen(popup.right, popup.bottom, origin.x, origin.y, geometry);
     wxRect area(wxPoint(topLeft.x, topLeft.y), wxPoint(bottomRight.x, bottomRight.y));
     tip = new wxTipWindow(this, popup.text, popup.maxWidth, &tip, &area);
+    // The pop-up opens under the pointer and would keep the wheel from the
+    // drawing: close it and hand the wheel on, so scrolling and zooming work
+    // wherever the pointer rests.
+    const auto passOn = [this](wxMouseEvent& event) {
+        auto* source = static_cast<wxWindow*>(event.GetEventObject());
+        wxMouseEvent wheel(event);
+        wheel.SetPosition(ScreenToClient(source->ClientToScreen(event.GetPosition())));
+        wheel.SetEventObject(this);
+        CallAfter([this, wheel]() mutable {
+            if (tip != nullptr) {
+                tip->SetTipWindowPtr(nullptr);
+                tip->Close();
+                tip = nullptr;
+            }
+            ProcessWindowEvent(wheel);
+        });
+    };
+    tip->Bind(wxEVT_MOUSEWHEEL, passOn);
+    for (wxWindow* child : tip->GetChildren()) child->Bind(wxEVT_MOUSEWHEEL, passOn);
 }
 
 CanvasPane::CanvasPane(wxWindow* parent, Simulator& simulator, const DisplayState& display,
