@@ -1,6 +1,8 @@
 #include <wx/menu.h>
 #include <wx/scrolbar.h>
 
+#include <memory>
+
 #include "app/Ids.h"
 #include "tests/gui/GuiTest.h"
 
@@ -20,7 +22,11 @@ TEST_F(Zoom, FitsAtFirstAndDrawsWhereHitTestingFindsAtEveryZoom) {
     EXPECT_TRUE(frame.DrawingView()->Fitted());
     const double fitted = view.zoom;
     EXPECT_EQ(fitted, FitZoom(view.width, view.height));
-    EXPECT_EQ(frame.GetMenuBar()->FindItem(ID_ZOOM_IN)->GetAccel()->GetKeyCode(), '+');
+    // GetAccel hands over a new entry of its own.
+    const std::unique_ptr<wxAcceleratorEntry> accel(
+        frame.GetMenuBar()->FindItem(ID_ZOOM_IN)->GetAccel());
+    ASSERT_NE(accel, nullptr);
+    EXPECT_EQ(accel->GetKeyCode(), '+');
     wxCommandEvent zoomIn(wxEVT_MENU, ID_ZOOM_IN);
     frame.ProcessWindowEvent(zoomIn);
     EXPECT_EQ(view.zoom, NextZoom(fitted, 1));
