@@ -35,6 +35,7 @@ enum : int {
     ID_RUN_TO_CYCLE = 6043,
     ID_TOGGLE_BREAKPOINT = 6044,
     ID_VIEW_TIMELINE = 6060,
+    ID_EXPORT_PICTURE = 6070,
     // View menu zoom items, in menu order.
     ID_ZOOM_IN = 6050,
     ID_ZOOM_OUT = 6051,

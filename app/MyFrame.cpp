@@ -1,5 +1,6 @@
 #include "app/MyFrame.h"
 
+#include <wx/filedlg.h>
 #include <wx/filename.h>
 #include <wx/menu.h>
 #include <wx/msgdlg.h>
@@ -13,6 +14,7 @@
 #include "app/Ids.h"
 #include "app/MyDatalist.h"
 #include "config/Config.h"
+#include "render/Picture.h"
 
 namespace tandrel {
 
@@ -25,6 +27,7 @@ wxBEGIN_EVENT_TABLE(MyFrame, wxFrame)
     EVT_MENU(ID_RESET_MENU, MyFrame::OnReset)
     EVT_MENU(ID_VIEW_LEFT_PANEL, MyFrame::OnViewLeftPanel)
     EVT_MENU(ID_VIEW_TIMELINE, MyFrame::OnViewTimeline)
+    EVT_MENU(ID_EXPORT_PICTURE, MyFrame::OnExportPicture)
     EVT_MENU_RANGE(ID_ZOOM_IN, ID_ZOOM_FIT, MyFrame::OnZoom)
     EVT_MENU(ID_LAYOUT_SIMPLE, MyFrame::OnLayout)
     EVT_MENU(ID_LAYOUT_PIPELINED, MyFrame::OnLayout)
@@ -97,6 +100,17 @@ constexpr MenuRow kSimulateMenu[] = {
     {ID_RESET_MENU, L"&Reset\tCtrl+R"},
 };
 
+// The file File > Export Picture writes: PNG or SVG by the name's ending.
+wxString AskForPictureName(wxWindow* parent) {
+    wxFileDialog dialog(parent, wxT("Export the drawing"), wxEmptyString, wxT("datapath.png"),
+                        wxT("PNG picture (*.png)|*.png|SVG drawing (*.svg)|*.svg"),
+                        wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
+    if (dialog.ShowModal() != wxID_OK) return wxString();
+    wxFileName name(dialog.GetPath());
+    if (name.GetExt().empty()) name.SetExt(dialog.GetFilterIndex() == 1 ? wxT("svg") : wxT("png"));
+    return name.GetFullPath();
+}
+
 }  // namespace
 
 MyFrame::MyFrame(const wxString& title, const wxPoint& pos, const wxSize& size)
@@ -105,7 +119,8 @@ MyFrame::MyFrame(const wxString& title, const wxPoint& pos, const wxSize& size)
       reportError([this](const wxString& message) {
           wxMessageBox(message, wxT("Error"), wxOK | wxICON_ERROR, this);
       }),
-      askToSave([this] { return AskToSave(this); }) {
+      askToSave([this] { return AskToSave(this); }),
+      askPictureName([this] { return AskForPictureName(this); }) {
     SetMenuBar(BuildMenus());
     // The menus have no help texts, so the status bar keeps its messages
     // while a menu is open. The fields: the run's counters, what the last
@@ -163,6 +178,7 @@ wxMenuBar* MyFrame::BuildMenus() {
     if (examples.empty())
         exampleMenu->Append(ID_EXAMPLE_FIRST, wxT("(no examples installed)"))->Enable(false);
     file->AppendSubMenu(exampleMenu, wxT("Open &Example"));
+    file->Append(ID_EXPORT_PICTURE, wxT("Export &Picture..."));
 
     auto* simulate = new wxMenu;
     for (const MenuRow& row : kSimulateMenu) simulate->Append(row.id, row.label);
@@ -310,6 +326,23 @@ void MyFrame::OnZoom(wxCommandEvent& event) {
             glWindow->FitToWindow();
             break;
     }
+}
+
+// The drawing as the window shows it, as a file for slides: an SVG, or a PNG
+// at the zoom on screen (within the scales a picture may have).
+void MyFrame::OnExportPicture(wxCommandEvent&) {
+    const wxString path = askPictureName();
+    if (path.empty()) return;
+    const bool svg = wxFileName(path).GetExt().Lower() == wxT("svg");
+    const double scale =
+        std::clamp(glWindow->Zoom(), kSmallestPictureScale, kLargestPictureScale);
+    std::string error;
+    if (!ExportPicture(*simulator, canvas->DrawingOptions(), colours, path.utf8_string(),
+                       svg ? PictureFormat::Svg : PictureFormat::Png, svg ? 1.0 : scale, &error,
+                       StaleReadsShown()))
+        reportError(wxString::FromUTF8(error));
+    else
+        SetStatusText(wxT("Exported the drawing to ") + path, kMessageField);
 }
 
 // The zoom is kept for the next start; a fitted view keeps the last

@@ -148,6 +148,7 @@ class MyFrame : public wxFrame, public CanvasHost {
     void OnToggleBreakpoint(wxCommandEvent& event);
     void OnIdle(wxIdleEvent& event);
     void OnZoom(wxCommandEvent& event);
+    void OnExportPicture(wxCommandEvent& event);
 
     // The timeline and explanation under the drawing (PipelinePanel.cpp).
     void ShowTimeline(bool show);
@@ -181,6 +182,8 @@ class MyFrame : public wxFrame, public CanvasHost {
     std::function<SaveAnswer()> askToSave;
     // Asks for the clock cycle of "Run to Cycle"; tests answer.
     std::function<long(long current)> askCycle = [this](long c) { return AskForCycle(this, c); };
+    // Asks where File > Export Picture writes ("" when cancelled); tests answer.
+    std::function<wxString()> askPictureName;
     // Tells that a run gave up at the step limit; tests read the message.
     std::function<void(const wxString&)> tellRunLimit = [this](const wxString& message) {
         TellRunLimit(this, message);

@@ -59,6 +59,15 @@ std::vector<unsigned char> MyGLCanvas::ReadPixels() {
     return pixels;
 }
 
+DisplayOptions MyGLCanvas::DrawingOptions() const {
+    DisplayOptions options;
+    options.showControl = display.Flag(option::kShowControlLines);
+    options.showPc = display.Flag(option::kShowPcLines);
+    options.highlightSingle = display.highlightSingle;
+    options.boldDataLines = display.boldDataLines;
+    return options;
+}
+
 void MyGLCanvas::DrawFrame() {
     if (!initialised) {
         InitGL();
@@ -73,12 +82,7 @@ void MyGLCanvas::DrawFrame() {
     SetUpView(pixels.x, pixels.y, geometry.zoom * scale,
               static_cast<int>(std::lround(geometry.Left() * scale)),
               static_cast<int>(std::lround(geometry.Bottom() * scale)));
-    DisplayOptions options;
-    options.showControl = display.Flag(option::kShowControlLines);
-    options.showPc = display.Flag(option::kShowPcLines);
-    options.highlightSingle = display.highlightSingle;
-    options.boldDataLines = display.boldDataLines;
-    DrawDatapath(simulator, options, colours, geometry.zoom * scale);
+    DrawDatapath(simulator, DrawingOptions(), colours, geometry.zoom * scale);
     DrawStaleReadMarks(frame.StaleReadsShown(), geometry.zoom * scale);
     glFlush();
 }

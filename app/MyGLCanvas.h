@@ -40,6 +40,8 @@ class MyGLCanvas : public wxGLCanvas {
                const wxString& name = wxT("GLCanvas"));
 
     void Render();
+    // What the drawing shows and hides, from the display settings.
+    DisplayOptions DrawingOptions() const;
     void RefreshIfPainted() {
         if (painted) Render();
     }

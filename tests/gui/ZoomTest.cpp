@@ -81,5 +81,26 @@ TEST_F(Zoom, FitsAtFirstAndDrawsWhereHitTestingFindsAtEveryZoom) {
         }
 }
 
+// File > Export Picture writes what the window shows: a PNG at the zoom on
+// screen and an SVG, by the name's ending; a failed write is told.
+TEST_F(Zoom, ExportPictureWritesPngAtTheZoomAndSvg) {
+    MyFrame& frame = Start();
+    const auto menu = [&frame](int id) {
+        wxCommandEvent event(wxEVT_MENU, id);
+        frame.ProcessWindowEvent(event);
+    };
+    menu(ID_ZOOM_ACTUAL);
+    wxString chosen, told;
+    frame.askPictureName = [&] { return chosen; };
+    frame.reportError = [&](const wxString& message) { told = message; };
+    for (const char* name : {"step.png", "step.svg", "no-such-folder/step.png"}) {
+        chosen = wxString::FromUTF8((folder / name).string());
+        menu(ID_EXPORT_PICTURE);
+    }
+    EXPECT_EQ(ReadFile("step.png").rfind("\x89PNG", 0), 0u);
+    EXPECT_NE(ReadFile("step.svg").find("<svg"), std::string::npos);
+    EXPECT_TRUE(told.Contains(wxT("no-such-folder"))) << told;
+}
+
 }  // namespace
 }  // namespace tandrel::test
