@@ -183,6 +183,8 @@ TEST_F(DefinitionFileTest, SaveReportsFailureAndKeepsWhatWasThere) {
     EXPECT_FALSE(sim.SaveProgram(L""));
     Write("plain", "a regular file");
     EXPECT_FALSE(sim.SaveProgram(File("plain") + L"/inside.def"));  // parent is a file
+    for (const std::wstring& name : {std::wstring(L"\xD800.def"), File("plain") + L'\0' + L".def"})
+        EXPECT_FALSE(sim.SaveProgram(name));  // no file of that name can exist
     EXPECT_EQ(Read("plain"), "a regular file");
     fs::create_directory(dir / "folder.def");
     EXPECT_FALSE(sim.SaveProgram(File("folder.def")));
