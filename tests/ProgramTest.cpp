@@ -20,49 +20,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using E = ParseError;
-using K = TokenKind;
 
 std::string Narrow(const std::wstring& text) {
     return std::string(text.begin(), text.end());
-}
-
-// Every token of `text` up to EndOfText, a number with its value.
-std::vector<std::pair<K, std::int32_t>> Lex(const std::wstring& text) {
-    Lexer lexer;
-    lexer.SetText(text);
-    lexer.Advance();
-    std::vector<std::pair<K, std::int32_t>> tokens;
-    std::int32_t value = 0;
-    K kind;
-    do {
-        kind = lexer.NextToken(value);
-        tokens.emplace_back(kind, kind == K::Number ? value : 0);
-    } while (kind != K::EndOfText && tokens.size() < 100);
-    return tokens;
-}
-
-// What the parse tables below do not reach: numbers wrap at 32 bits, minus
-// signs pile up, and characters outside 7-bit ASCII are Invalid one by one.
-TEST(LexerTest, CutsTextIntoTokens) {
-    const std::pair<K, std::int32_t> end{K::EndOfText, 0}, bad{K::Invalid, 0}, name{K::Name, 0};
-    auto num = [](std::int32_t v) { return std::pair{K::Number, v}; };
-    EXPECT_EQ(Lex(L"4294967295 2147483648 4294967306 -0 --5 - -x"),
-              (std::vector<std::pair<K, std::int32_t>>{num(-1), num(INT32_MIN), num(10), num(0),
-                                                       num(0), num(-5), num(0), num(0), name,
-                                                       end}));
-    EXPECT_EQ(Lex(std::wstring(L"\0n\u00f6p", 4)),
-              (std::vector<std::pair<K, std::int32_t>>{bad, name, bad, name, end}));
-
-    // The text of the last line, after each EndOfLine and after EndOfText.
-    Lexer lexer;
-    lexer.SetText(L"nop\r\n  add\n\ncaf\u00e9");
-    lexer.Advance();
-    std::vector<std::wstring> lines;
-    std::int32_t value = 0;
-    for (K kind = K::Invalid; kind != K::EndOfText;)
-        if ((kind = lexer.NextToken(value)) == K::EndOfLine || kind == K::EndOfText)
-            lines.push_back(lexer.LastLine());
-    EXPECT_EQ(lines, (std::vector<std::wstring>{L"nop\r\n", L"  add\n", L"\n", L"caf?"}));
 }
 
 class ProgramFileTest : public ::testing::Test {
