@@ -33,8 +33,16 @@ bool StartsWithDataKeyword(const std::wstring& line) {
     return lexer.NextToken(value) == TokenKind::Data;
 }
 
+// A name this locale cannot spell, or one with a NUL inside (which the
+// system would cut short, to another file), names no file: the empty path,
+// which loading and saving refuse like any file they cannot open.
 std::filesystem::path PathOf(const std::wstring& fileName) {
-    return std::filesystem::path(fileName);
+    if (fileName.find(L'\0') != std::wstring::npos) return {};
+    try {
+        return std::filesystem::path(fileName);
+    } catch (const std::exception&) {
+        return {};
+    }
 }
 
 }  // namespace
@@ -218,7 +226,7 @@ bool Simulator::SaveProgram(const std::wstring& fileName, std::error_code* why) 
         if (why != nullptr) *why = error ? error : std::make_error_code(reason);
         return false;
     };
-    if (fileName.empty()) return fail(std::errc::invalid_argument);
+    if (PathOf(fileName).empty()) return fail(std::errc::invalid_argument);
     // Save through a link into the file it names, so the link stays a link.
     fs::path target = fs::weakly_canonical(PathOf(fileName), error);
     if (error) return fail(std::errc::no_such_file_or_directory);

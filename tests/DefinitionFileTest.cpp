@@ -159,12 +159,18 @@ TEST_F(DefinitionFileTest, FileThatCannotBeReadChangesNothing) {
         return all;
     };
     const auto before = state();
-    for (const char* name : {"missing.def", "folder", "pipe", "locked.def"}) {
-        if (lockedReadable && name == std::string("locked.def")) continue;
+    Write("a.def", "nop");
+    const std::wstring names[] = {
+        File("missing.def"), File("folder"), File("pipe"), L"/dev/zero",
+        std::wstring(L"\xD800.def"),  // cannot be converted to a file name
+        File("a.def") + std::wstring(1, L'\0') + L"x", File("locked.def")};
+    for (const std::wstring& name : names) {
+        if (lockedReadable && name == File("locked.def")) continue;
+        const std::string shown(name.begin(), name.end());
         ::testing::internal::CaptureStdout();
-        EXPECT_FALSE(sim.LoadFile(File(name))) << name;
+        EXPECT_FALSE(sim.LoadFile(name)) << shown;
         EXPECT_EQ(::testing::internal::GetCapturedStdout(), "File Error\n");
-        EXPECT_TRUE(state() == before) << name;
+        EXPECT_TRUE(state() == before) << shown;
     }
 }
 
@@ -177,6 +183,8 @@ TEST_F(DefinitionFileTest, SaveReportsFailureAndKeepsWhatWasThere) {
     EXPECT_FALSE(sim.SaveProgram(L""));
     Write("plain", "a regular file");
     EXPECT_FALSE(sim.SaveProgram(File("plain") + L"/inside.def"));  // parent is a file
+    for (const std::wstring& name : {std::wstring(L"\xD800.def"), File("plain") + L'\0' + L".def"})
+        EXPECT_FALSE(sim.SaveProgram(name));  // no file of that name can exist
     EXPECT_EQ(Read("plain"), "a regular file");
     fs::create_directory(dir / "folder.def");
     EXPECT_FALSE(sim.SaveProgram(File("folder.def")));

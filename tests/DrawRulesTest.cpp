@@ -269,38 +269,6 @@ TEST(NodeDots, ADotNeedsOneVisibleWireInAndTwoOut) {
     }
 }
 
-TEST(NodeDots, ColourAndRadiusFollowTheFeedingWire) {
-    Junction j(false, false, {{false, false}, {false, false}});
-    j.node.stage = 2;
-    j.driver->stage = 1;  // the dot uses its own stage, not the driver's
-    j.driver->SetUsedBy(0, static_cast<int>(K::LW), true);
-    const ColourTable colours;
-    DrawContext context = Context(false, false, -1, 0);
-    context.stageInstruction = {K::ADD, K::SW, K::LW, K::OR, K::BEQ};
-
-    // Inactive driver: inactive colour, small dot unless data lines are bold.
-    EXPECT_FALSE(NodeDotState(context, j.node, colours).active);
-    EXPECT_DOUBLE_EQ(NodeDotRadius(context, j.node), kLargeDotRadius);
-    context.options.boldDataLines = false;
-    EXPECT_DOUBLE_EQ(NodeDotRadius(context, j.node), kSmallDotRadius);
-
-    MakeActive(*j.driver);
-    j.node.brightness = 0.7f;
-    const WireState state = NodeDotState(context, j.node, colours);
-    EXPECT_TRUE(state.active);
-    EXPECT_EQ(state.colourIndex, 3);  // (10 - 0 - 2) mod 5
-    ExpectColour(state.colour, 0, 0, 0.7f, 1);
-    EXPECT_DOUBLE_EQ(NodeDotRadius(context, j.node), kLargeDotRadius);
-
-    // Highlight on and not yet at the node's stage: small again.
-    context.options.highlightSingle = true;
-    context.highlightStage = 1;
-    EXPECT_FALSE(NodeDotState(context, j.node, colours).active);
-    EXPECT_DOUBLE_EQ(NodeDotRadius(context, j.node), kSmallDotRadius);
-    context.highlightStage = 2;
-    EXPECT_DOUBLE_EQ(NodeDotRadius(context, j.node), kLargeDotRadius);
-}
-
 // ----------------------------------------------- Data Forwarding's operands
 
 // Stepping a program whose operands come from all three sources and which
@@ -358,38 +326,6 @@ TEST(OperandMuxes, OnlyTheChosenInputIsColouredAndAStaleReadIsMarked) {
             context.options.highlightSingle = false;
         }
     }
-}
-
-// ------------------------------------------------------------- geometry
-
-TEST(WireGeometry, LeftAndRightEndsKeepTheirFractionTopAndBottomEndsAreWhole) {
-    Component source(L"s", ElementKind::MainControl, false, false, Box{10.7, 20.2, 16, 34}, 0, 0);
-    source.AddOutput(0, PortAt(Side::Right, L"r", 0.83, 0.875));
-    source.AddOutput(1, PortAt(Side::Bottom, L"b", 0.53, 0.0));
-    Component target(L"t", ElementKind::Mux, false, false, Box{60, 30, 5, 15}, 0, 0);
-    target.AddInput(0, PortAt(Side::Left, L"a", 0.0, 0.5));
-    target.AddInput(1, PortAt(Side::Top, L"c", 0.5, 1.0));
-    source.Connect(0, target, 0);
-    source.Connect(1, target, 1);
-    target.AddRoutePoint(0, 40, 49.5);
-    target.AddRoutePoint(0, 40, 37);
-
-    const auto right = WirePath(source.Port(0), target.In(0));
-    ASSERT_EQ(right.size(), 4u);
-    EXPECT_DOUBLE_EQ(right[0].x, 10 + 0.83 * 16);  // box x truncated, fraction kept
-    EXPECT_DOUBLE_EQ(right[0].y, 49);              // trunc(20 + 34 * 0.875)
-    EXPECT_DOUBLE_EQ(right[1].x, 40);
-    EXPECT_DOUBLE_EQ(right[1].y, 49.5);
-    EXPECT_DOUBLE_EQ(right[2].y, 37);
-    EXPECT_DOUBLE_EQ(right[3].x, 60);
-    EXPECT_DOUBLE_EQ(right[3].y, 37);  // trunc(30 + 15 * 0.5)
-
-    const auto down = WirePath(source.Port(1), target.In(1));
-    ASSERT_EQ(down.size(), 2u);
-    EXPECT_DOUBLE_EQ(down[0].x, 18);  // trunc(10 + 16 * 0.53)
-    EXPECT_DOUBLE_EQ(down[0].y, 20);
-    EXPECT_DOUBLE_EQ(down[1].x, 62);
-    EXPECT_DOUBLE_EQ(down[1].y, 45);
 }
 
 }  // namespace

@@ -20,64 +20,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using E = ParseError;
-using K = TokenKind;
 
 std::string Narrow(const std::wstring& text) {
     return std::string(text.begin(), text.end());
-}
-
-// Every token of `text` up to EndOfText, a number with its value.
-std::vector<std::pair<K, std::int32_t>> Lex(const std::wstring& text) {
-    Lexer lexer;
-    lexer.SetText(text);
-    lexer.Advance();
-    std::vector<std::pair<K, std::int32_t>> tokens;
-    std::int32_t value = 0;
-    K kind;
-    do {
-        kind = lexer.NextToken(value);
-        tokens.emplace_back(kind, kind == K::Number ? value : 0);
-    } while (kind != K::EndOfText && tokens.size() < 100);
-    return tokens;
-}
-
-TEST(LexerTest, CutsTextIntoTokens) {
-    const std::pair<K, std::int32_t> end{K::EndOfText, 0}, line{K::EndOfLine, 0},
-        bad{K::Invalid, 0}, name{K::Name, 0}, dollar{K::Dollar, 0}, comma{K::Comma, 0};
-    auto num = [](std::int32_t v) { return std::pair{K::Number, v}; };
-    auto key = [](K k) { return std::pair{k, 0}; };
-    const struct {
-        std::wstring text;
-        std::vector<std::pair<K, std::int32_t>> tokens;
-    } cases[] = {
-        {L"", {end}},
-        {L"add$3,", {key(K::ADD), dollar, num(3), comma, end}},
-        {L"Nop DATA sLt lw sw addi beq sub and or",
-         {key(K::NOP), key(K::Data), key(K::SLT), key(K::LW), key(K::SW), key(K::ADDI),
-          key(K::BEQ), key(K::SUB), key(K::AND), key(K::OR), end}},
-        // A word is one run of letters, digits and '_'; '#' hides the rest of its line.
-        {L"addi add1 _a 0x10", {key(K::ADDI), name, name, num(0), name, end}},
-        {L"( ) : ; # , $\n,",
-         {key(K::LeftParen), key(K::RightParen), key(K::Colon), bad, line, comma, end}},
-        // 32-bit wrapping: 2^32 + 10 is 10.
-        {L"4294967295 2147483648 4294967306", {num(-1), num(INT32_MIN), num(10), end}},
-        {L"-0 --5 - -x", {num(0), num(0), num(-5), num(0), num(0), name, end}},
-        {L" \t\r\f\v nop \r\n\n", {key(K::NOP), line, line, end}},
-        // Outside 7-bit ASCII, and NUL, every character is Invalid on its own.
-        {std::wstring(L"\0n\u00f6p", 4), {bad, name, bad, name, end}},
-    };
-    for (const auto& c : cases) EXPECT_EQ(Lex(c.text), c.tokens) << Narrow(c.text);
-
-    // The text of the last line, after each EndOfLine and after EndOfText.
-    Lexer lexer;
-    lexer.SetText(L"nop\r\n  add\n\ncaf\u00e9");
-    lexer.Advance();
-    std::vector<std::wstring> lines;
-    std::int32_t value = 0;
-    for (K kind = K::Invalid; kind != K::EndOfText;)
-        if ((kind = lexer.NextToken(value)) == K::EndOfLine || kind == K::EndOfText)
-            lines.push_back(lexer.LastLine());
-    EXPECT_EQ(lines, (std::vector<std::wstring>{L"nop\r\n", L"  add\n", L"\n", L"caf?"}));
 }
 
 class ProgramFileTest : public ::testing::Test {
@@ -96,18 +41,9 @@ class ProgramFileTest : public ::testing::Test {
     fs::path dir;
 };
 
-TEST_F(ProgramFileTest, FilesThatCannotBeReadAreReported) {
-    const std::wstring names[] = {
-        (dir / "missing.def").wstring(), dir.wstring(), L"/dev/zero",
-        std::wstring(L"\xD800.def"),  // cannot be converted to a file name
-        Write("a.def", "nop") + std::wstring(1, L'\0') + L"x",
-    };
-    for (const auto& name : names) {
-        ::testing::internal::CaptureStdout();
-        EXPECT_FALSE(Lexer(name).IsGood());
-        EXPECT_EQ(::testing::internal::GetCapturedStdout(), "File Error\n");
-    }
-    // An empty file is no error, but there is nothing to read.
+// An empty file is no error, but there is nothing to read; a huge one is
+// read up to the limit. (Files that cannot be read: DefinitionFileTest.)
+TEST_F(ProgramFileTest, EmptyAndHugeFiles) {
     ::testing::internal::CaptureStdout();
     EXPECT_FALSE(Lexer(Write("empty.def", "")).IsGood());
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");

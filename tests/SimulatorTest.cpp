@@ -55,24 +55,17 @@ TEST(SimpleStepping, ActivitySpreadsOneLevelPerStepAndClearsWhenThePcIsReady) {
     EXPECT_EQ(sim->GetRegisters()->Read(1), 5u);
 }
 
-TEST(SimpleStepping, InstructionRowColourFollowsThePc) {
-    auto sim = Loaded(Layout::Simple, L"nop\nnop\n");
-    EXPECT_EQ(sim->InstructionRowColour(0), 0);
-    EXPECT_EQ(sim->InstructionRowColour(4), Simulator::kWhiteRow);
-    for (int i = 0; i < 7; ++i) sim->Step();  // one whole instruction
-    EXPECT_EQ(sim->PcValue(), 4u);
-    EXPECT_EQ(sim->InstructionRowColour(4), 0);
-    EXPECT_EQ(sim->InstructionRowColour(0), Simulator::kWhiteRow);
-}
-
-TEST(PipelinedStepping, AnInstructionKeepsItsColourFromFetchToWriteBack) {
+// A row's colour is that of the stage its instruction is in: on Simple the
+// row at the PC, on the pipelines from fetch to write-back.
+TEST(Stepping, InstructionRowColourFollowsTheInstruction) {
+    auto simple = Loaded(Layout::Simple, L"nop\nnop\n");
+    EXPECT_EQ(simple->InstructionRowColour(4), Simulator::kWhiteRow);
+    for (int i = 0; i < 7; ++i) simple->Step();  // one whole instruction
+    EXPECT_EQ(simple->InstructionRowColour(4), 0);
+    EXPECT_EQ(simple->InstructionRowColour(0), Simulator::kWhiteRow);
     auto sim = Loaded(Layout::Forwarding, L"nop\nnop\nnop\nnop\nnop\nnop\n");
-    // The row colour of the instruction at 0 is the colour of the stage it is in.
-    for (int stage = 0; stage < Simulator::kStages; ++stage) {
-        const int row = sim->InstructionRowColour(0);
-        EXPECT_EQ(row, sim->StageColourIndex(stage)) << "stage " << stage;
-        sim->Step();
-    }
+    for (int stage = 0; stage < Simulator::kStages; ++stage, sim->Step())
+        EXPECT_EQ(sim->InstructionRowColour(0), sim->StageColourIndex(stage)) << stage;
 }
 
 TEST(PipelinedStepping, TheDrawingFollowsOneWholeJourneyAfterAnotherOrTheChosenOne) {

@@ -10,10 +10,7 @@
 namespace tandrel {
 namespace {
 
-using clitest::Python;
-using clitest::Result;
-using clitest::RunCli;
-using clitest::TempDir;
+using namespace clitest;
 
 TEST(CliExplain, HandWorkedProgramsGiveExactlyTheirEvents) {
     TempDir dir;

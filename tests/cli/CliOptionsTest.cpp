@@ -1,5 +1,5 @@
-// The argument reader on its own: defaults, both value spellings, and the
-// combinations a command refuses.
+// The argument reader on its own: both value spellings and the combinations
+// a command refuses (the defaults show in the commands' own tests).
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,6 @@
 
 #include "cli/Compare.h"
 #include "cli/Options.h"
-#include "cli/Picture.h"
 
 namespace tandrel {
 namespace cli {
@@ -16,18 +15,6 @@ namespace {
 
 ParsedArguments Parse(std::vector<std::string> args) {
     return ParseArguments(args);
-}
-
-TEST(CliOptions, DefaultsPerCommand) {
-    const Options run = Parse({"run", "p.def"}).options;
-    EXPECT_EQ(run.command, Command::Run);
-    EXPECT_EQ(run.layout, Layout::Simple);
-    EXPECT_TRUE(run.untilDone);
-    EXPECT_EQ(run.maxSteps, 0);  // the default limit in clock cycles
-    EXPECT_EQ(Parse({"diagram", "p.def"}).options.layout, Layout::Pipelined);
-    const ParsedArguments picture = Parse({"picture", "p.def", "-o", "x.png"});
-    EXPECT_EQ(picture.error, "");
-    EXPECT_FALSE(picture.options.untilDone);
 }
 
 TEST(CliOptions, ValuesInEitherSpellingAndFilesAfterDoubleDash) {
@@ -78,13 +65,6 @@ TEST(CliOptions, RefusedCombinations) {
         for (const auto& a : args) joined += a + " ";
         EXPECT_NE(Parse(args).error, "") << joined;
     }
-}
-
-TEST(CliOptions, PictureNamesNumberEveryPercentD) {
-    EXPECT_EQ(PictureFileName("frame%d.png", 7), "frame7.png");
-    EXPECT_EQ(PictureFileName("a%d/b%d.png", 12), "a12/b12.png");
-    EXPECT_EQ(PictureFileName("100%.png", 3), "100%.png");
-    EXPECT_EQ(PictureFileName("plain.png", 3), "plain.png");
 }
 
 // A word cleared by a store is a change to 0, on every layout: first a word
