@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <string_view>
 #include <system_error>
 
 #include "model/Combinational.h"
@@ -256,8 +257,16 @@ bool Simulator::SaveProgram(const std::wstring& fileName, std::error_code* why) 
     for (const ProgramLine& line : parser->ShownLines()) {
         // A line of the editor that starts with the data keyword is faulty
         // there; in the file it would end the program early, so it is kept
-        // as a comment.
-        if (line.error && StartsWithDataKeyword(line.text)) contents += "# ";
+        // as a comment, in the form the editor shows a comment (no blanks at
+        // its end), so that loading and saving again writes the same file.
+        if (line.error && StartsWithDataKeyword(line.text)) {
+            std::wstring kept = line.text;
+            while (!kept.empty() &&
+                   std::wstring_view(L" \t\r\f\v\n").find(kept.back()) != std::wstring_view::npos)
+                kept.pop_back();
+            contents += "# " + Narrow(kept) + "\n";
+            continue;
+        }
         contents += Narrow(line.text);
         // A faulty last line keeps the text as typed, without a line break;
         // without one here "Data:" would join it and the data read back as

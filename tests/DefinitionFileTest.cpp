@@ -123,6 +123,20 @@ TEST_F(DefinitionFileTest, SaveThenLoadGivesBackWordsTextsDataAndErrors) {
     }
 }
 
+// A faulty line that starts with the data keyword is saved as a comment in
+// the form the editor shows comments, so saving the loaded file again
+// writes the same file (the trailing carriage return once made them differ).
+TEST_F(DefinitionFileTest, AFaultyDataLineIsSavedAsAStableComment) {
+    Simulator sim;
+    test::LoadProgram(sim, Layout::Simple, L"add $1, $2, $3\nData:\r\n", kData);
+    ASSERT_TRUE(sim.SaveProgram(File("a.def")));
+    EXPECT_EQ(Read("a.def").rfind("ADD $1, $2, $3\n# Data:\nData:\n", 0), 0u) << Read("a.def");
+    Simulator other;
+    ASSERT_TRUE(LoadAndParse(other, File("a.def")));
+    ASSERT_TRUE(other.SaveProgram(File("b.def")));
+    EXPECT_EQ(Read("b.def"), Read("a.def"));
+}
+
 TEST_F(DefinitionFileTest, ExampleProgramSavesAsExactly36Lines) {
     Simulator sim;
     ASSERT_TRUE(test::LoadProgram(sim, Layout::Simple,
