@@ -1,5 +1,6 @@
 // Definition files: what survives saving and loading, the exact bytes of a
-// saved file, and files that cannot be read or written.
+// saved file, reading a file's bytes, and files that cannot be read or
+// written.
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -123,16 +124,19 @@ TEST_F(DefinitionFileTest, SaveThenLoadGivesBackWordsTextsDataAndErrors) {
     }
 }
 
-// A faulty line that starts with the data keyword is saved as a comment in
-// the form the editor shows comments, so saving the loaded file again
-// writes the same file (the trailing carriage return once made them differ).
+// A data line typed in the editor is faulty there, and saved as a comment so
+// that the file's program does not end early; in the form the editor shows
+// comments, so saving the loaded file again writes the same file (the
+// trailing carriage return once made them differ).
 TEST_F(DefinitionFileTest, AFaultyDataLineIsSavedAsAStableComment) {
     Simulator sim;
-    test::LoadProgram(sim, Layout::Simple, L"add $1, $2, $3\nData:\r\n", kData);
+    EXPECT_FALSE(test::LoadProgram(sim, Layout::Simple, L"nop\nData: 5\r\nadd $1, $2, $3\n", kData));
     ASSERT_TRUE(sim.SaveProgram(File("a.def")));
-    EXPECT_EQ(Read("a.def").rfind("ADD $1, $2, $3\n# Data:\nData:\n", 0), 0u) << Read("a.def");
+    EXPECT_EQ(Read("a.def").rfind("NOP\n# Data: 5\nADD $1, $2, $3\nData:\n", 0), 0u) << Read("a.def");
     Simulator other;
     ASSERT_TRUE(LoadAndParse(other, File("a.def")));
+    EXPECT_TRUE(other.ProgramValid());
+    EXPECT_EQ(other.GetParser().GetInstruction(4), 0x00430820u);
     ASSERT_TRUE(other.SaveProgram(File("b.def")));
     EXPECT_EQ(Read("b.def"), Read("a.def"));
 }
@@ -142,14 +146,42 @@ TEST_F(DefinitionFileTest, ExampleProgramSavesAsExactly36Lines) {
     ASSERT_TRUE(test::LoadProgram(sim, Layout::Simple,
                                   L"lw $8, 0($0)\nadd $9, $8, $8\nsw $9, 4($0)", {{0, 7}}));
     ASSERT_TRUE(sim.SaveProgram(File("example.def")));
+    // Sixteen data words a line, all 512 of them.
     std::string expected = "LW $8, 0($0)\nADD $9, $8, $8\nSW $9, 4($0)\nData:\n7, ";
-    for (int i = 0; i < 15; ++i) expected += "0, ";
-    expected += "\n";
-    for (int line = 6; line <= 36; ++line) {
-        for (int i = 0; i < 16; ++i) expected += "0, ";
-        expected += "\n";
-    }
-    EXPECT_EQ(Read("example.def"), expected);
+    for (int i = 1; i < 512; ++i) expected += i % 16 == 0 ? "\n0, " : "0, ";
+    EXPECT_EQ(Read("example.def"), expected + "\n");
+}
+
+// An empty file is no error, but there is nothing to read; a huge one is
+// read up to the limit.
+TEST_F(DefinitionFileTest, EmptyAndHugeFiles) {
+    Write("empty.def", "");
+    ::testing::internal::CaptureStdout();
+    EXPECT_FALSE(Lexer(File("empty.def")).IsGood());
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+
+    Write("huge.def", "nop\n");
+    fs::resize_file(dir / "huge.def", Lexer::kMaxFileBytes + (1u << 20));
+    std::wstring text;
+    Lexer(File("huge.def")).LoadText(text);
+    EXPECT_EQ(text.size(), Lexer::kMaxFileBytes);
+}
+
+TEST_F(DefinitionFileTest, ALoadedFileIsParsedByAnEmptyText) {
+    // Bytes above 127 read as '?'; a last line without a line break is kept.
+    Write("prog.def", std::string("nop\r\n\xC3\xA9\0;\nDATA:\n7", 17));
+    Lexer lexer(File("prog.def"));
+    ASSERT_TRUE(lexer.IsGood());
+    Parser parser(lexer);
+    EXPECT_TRUE(parser.LoadText());
+    EXPECT_EQ(parser.ProgramText(), std::wstring(L"nop\r\n??\0;\nDATA:\n7", 17));
+    EXPECT_FALSE(parser.Parse(L""));
+    std::wstring line;
+    bool error = false;
+    parser.GetProgramLine(4, line, error);
+    EXPECT_EQ(line, std::wstring(L"??\0;\n", 5));
+    EXPECT_TRUE(error);
+    EXPECT_EQ(parser.GetData(0), 7u);
 }
 
 // Nothing of a running simulator changes when a file cannot be read (the

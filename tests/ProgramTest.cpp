@@ -1,13 +1,11 @@
-// Program text from characters to words: the lexer, the parser of the editor
-// text and of definition files, comments, labels, warnings, and files that
-// must still read as they always have.
+// Program text from characters to words: the parser of the editor text and
+// of definition files, comments, labels, warnings, and files that must still
+// read as they always have. (Reading the bytes of a file: DefinitionFileTest.)
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <string>
 #include <utility>
@@ -23,53 +21,6 @@ using E = ParseError;
 
 std::string Narrow(const std::wstring& text) {
     return std::string(text.begin(), text.end());
-}
-
-class ProgramFileTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("tandrel-program-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-    std::wstring Write(const std::string& name, const std::string& bytes) {
-        std::ofstream(dir / name, std::ios::binary) << bytes;
-        return (dir / name).wstring();
-    }
-    fs::path dir;
-};
-
-// An empty file is no error, but there is nothing to read; a huge one is
-// read up to the limit. (Files that cannot be read: DefinitionFileTest.)
-TEST_F(ProgramFileTest, EmptyAndHugeFiles) {
-    ::testing::internal::CaptureStdout();
-    EXPECT_FALSE(Lexer(Write("empty.def", "")).IsGood());
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
-
-    const auto huge = dir / "huge.def";
-    std::ofstream(huge, std::ios::binary) << "nop\n";
-    fs::resize_file(huge, Lexer::kMaxFileBytes + (1u << 20));
-    std::wstring text;
-    Lexer(huge.wstring()).LoadText(text);
-    EXPECT_EQ(text.size(), Lexer::kMaxFileBytes);
-}
-
-TEST_F(ProgramFileTest, ALoadedFileIsParsedByAnEmptyText) {
-    // Bytes above 127 read as '?'; a last line without a line break is kept.
-    Lexer lexer(Write("prog.def", std::string("nop\r\n\xC3\xA9\0;\nDATA:\n7", 17)));
-    ASSERT_TRUE(lexer.IsGood());
-    Parser parser(lexer);
-    EXPECT_TRUE(parser.LoadText());
-    EXPECT_EQ(parser.ProgramText(), std::wstring(L"nop\r\n??\0;\nDATA:\n7", 17));
-    EXPECT_FALSE(parser.Parse(L""));
-    std::wstring line;
-    bool error = false;
-    parser.GetProgramLine(4, line, error);
-    EXPECT_EQ(line, std::wstring(L"??\0;\n", 5));
-    EXPECT_TRUE(error);
-    EXPECT_EQ(parser.GetData(0), 7u);
 }
 
 // The editor's text: each case's words by address (a faulty line holds 0),
@@ -289,18 +240,6 @@ TEST(ProgramTextTest, WarningsNameTheirLineAndTheProgramStillParses) {
             EXPECT_FALSE(shown[c.line - 1].error);
         }
     }
-}
-
-// A data line typed in the editor is faulty there, and saved as a comment so
-// that the file's program does not end early.
-TEST_F(ProgramFileTest, DataLineTypedInTheEditorIsSavedAsAComment) {
-    Simulator sim;
-    EXPECT_FALSE(sim.ParseProgram(L"nop\nData: 5\nadd $1, $2, $3\n"));
-    ASSERT_TRUE(sim.SaveProgram((dir / "a.def").wstring()));
-    Simulator loaded;
-    ASSERT_TRUE(loaded.LoadFile((dir / "a.def").wstring()));
-    EXPECT_TRUE(loaded.ParseProgram(L""));
-    EXPECT_EQ(loaded.GetParser().GetInstruction(4), 0x00430820u);
 }
 
 // The example files and the fuzzers' seed files parse to the words, kinds,
