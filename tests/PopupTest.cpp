@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <utility>
 
 #include "model/Combinational.h"
@@ -57,29 +58,26 @@ TEST(ViewGeometry, ZoomStepsScrollbarsAndZoomingAboutAPoint) {
     EXPECT_EQ(std::make_pair(after.x, after.y), std::make_pair(before.x, before.y));
 }
 
-class Popups : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        sim.SelectLayout(Layout::Simple);
-        ASSERT_TRUE(sim.ParseProgram(L"start: addi $1, $0, -1\n"));
-        sim.Reset();
-        for (int i = 0; i < 3; ++i) sim.Step();
-    }
+// A pop-up's area: left, right, bottom, top.
+std::array<double, 4> Area(const Popup& popup) {
+    return {popup.left, popup.right, popup.bottom, popup.top};
+}
+
+// On Simple, three steps into "start: addi $1, $0, -1".
+TEST(Popups, ElementsListTheirPortsAndAPortShowsASmallTipOncePerVisit) {
     Simulator sim;
+    sim.SelectLayout(Layout::Simple);
+    ASSERT_TRUE(sim.ParseProgram(L"start: addi $1, $0, -1\n"));
+    sim.Reset();
+    for (int i = 0; i < 3; ++i) sim.Step();
     PopupTracker tracker;
     PopupOptions options;
-};
-
-TEST_F(Popups, InstructionMemoryShowsAddressAndFieldsOrWord) {
     // Instruction memory E2 spans (23, 59) to (48, 84).
     auto popup = tracker.OnMotion(sim, 30, 70, options);
     ASSERT_TRUE(popup);
     EXPECT_EQ(popup->text, L"Address: 0\nInstruction: 8, 0, 1, -1 (start: ADDI $1, $0, -1)");
     EXPECT_EQ(popup->maxWidth, PopupTracker::kElementWidth);
-    EXPECT_DOUBLE_EQ(popup->left, 23);
-    EXPECT_DOUBLE_EQ(popup->right, 48);
-    EXPECT_DOUBLE_EQ(popup->bottom, 59);
-    EXPECT_DOUBLE_EQ(popup->top, 84);
+    EXPECT_EQ(Area(*popup), (std::array<double, 4>{23, 48, 59, 84}));
     // The same element on the next motion opens nothing and is forgotten.
     EXPECT_FALSE(tracker.OnMotion(sim, 31, 70, options));
     options.showFields = false;
@@ -87,29 +85,25 @@ TEST_F(Popups, InstructionMemoryShowsAddressAndFieldsOrWord) {
     popup = tracker.OnMotion(sim, 30, 70, options);
     ASSERT_TRUE(popup);
     EXPECT_EQ(popup->text, L"Address: 0\nInstruction: 2001FFFF (start: ADDI $1, $0, -1)");
-}
 
-TEST_F(Popups, OtherElementsListTheirPorts) {
     // The sign extender E7 at (107, 35), 9 x 15: its 16-bit input shows -1.
-    auto popup = tracker.OnMotion(sim, 110, 40, options);
+    options = PopupOptions{};
+    popup = tracker.OnMotion(sim, 110, 40, options);
     ASSERT_TRUE(popup);
     EXPECT_EQ(popup->text, L"16: -1\n32: -1");
-}
 
-TEST_F(Popups, PortsShowNameAndValueInASmallTip) {
     // The PC's output at (11, 71): pick it just right of the box.
-    auto popup = tracker.OnMotion(sim, 13, 71.5, options);
+    popup = tracker.OnMotion(sim, 13, 71.5, options);
     ASSERT_TRUE(popup);
     EXPECT_EQ(popup->text, L"Output: 0");
     EXPECT_EQ(popup->maxWidth, PopupTracker::kPortWidth);
-    EXPECT_DOUBLE_EQ(popup->left, 11);
-    EXPECT_DOUBLE_EQ(popup->right, 15);
+    EXPECT_EQ(popup->left, 11);
+    EXPECT_EQ(popup->right, 15);
     // Empty space forgets it, so coming back opens it again.
     EXPECT_FALSE(tracker.OnMotion(sim, 2, 2, options));
     EXPECT_TRUE(tracker.OnMotion(sim, 13, 71.5, options));
-}
 
-TEST_F(Popups, HiddenLinesAndSwitchedOffPopupsShowNothing) {
+    // Hidden lines and switched-off pop-ups show nothing.
     options.showControl = false;
     EXPECT_FALSE(tracker.OnMotion(sim, 75, 105, options));  // the control unit E4
     options.showControl = true;
@@ -145,10 +139,7 @@ TEST(PipelinePopups, EachHalfOfARegisterHasItsOwnPopup) {
         const auto popup = tracker.OnMotion(sim, c.x, c.y, options);
         ASSERT_TRUE(popup) << c.x;
         EXPECT_EQ(popup->text.substr(0, std::wstring(c.text).size()), c.text) << c.x;
-        EXPECT_DOUBLE_EQ(popup->left, c.left) << c.x;
-        EXPECT_DOUBLE_EQ(popup->right, c.right) << c.x;
-        EXPECT_DOUBLE_EQ(popup->bottom, c.bottom) << c.x;
-        EXPECT_DOUBLE_EQ(popup->top, c.top) << c.x;
+        EXPECT_EQ(Area(*popup), (std::array<double, 4>{c.left, c.right, c.bottom, c.top})) << c.x;
         EXPECT_FALSE(tracker.OnMotion(sim, c.x, c.y + 1, options)) << "the same half again";
     }
 }
