@@ -86,14 +86,8 @@ struct Rules {
 };
 
 inline Rules RulesFor(Layout layout) {
-    switch (layout) {
-        case Layout::Pipelined:
-            return {3, 3, true};
-        case Layout::Forwarding:
-            return {1, 2, true};
-        default:
-            return {};
-    }
+    if (layout == Layout::Pipelined) return {3, 3, true};
+    return layout == Layout::Forwarding ? Rules{1, 2, true} : Rules{};
 }
 
 class Generator {
