@@ -99,7 +99,9 @@ TEST(Popups, ElementsListTheirPortsAndAPortShowsASmallTipOncePerVisit) {
     EXPECT_EQ(popup->maxWidth, PopupTracker::kPortWidth);
     EXPECT_EQ(popup->left, 11);
     EXPECT_EQ(popup->right, 15);
-    // Empty space forgets it, so coming back opens it again.
+    // Moving over the same port opens nothing; empty space forgets it, so
+    // coming back opens it again.
+    EXPECT_FALSE(tracker.OnMotion(sim, 13.5, 71.5, options));
     EXPECT_FALSE(tracker.OnMotion(sim, 2, 2, options));
     EXPECT_TRUE(tracker.OnMotion(sim, 13, 71.5, options));
 
