@@ -125,6 +125,8 @@ TEST_F(ConfigFile, SavedValuesReadBackTheSame) {
     Config config(path);
     config.SetColour(option::kBackgroundColour, Colour::Rgba(10, 20, 30, 40));
     config.SetFlag(option::kShowForwardingLayout, true);
+    config.SetFlag(option::kDecimalFormat, false);  // hexadecimal alone
+    config.SetFlag(option::kHexadecimalFormat, true);
     config.SetInteger(option::kSimulatorSashPos, -5);
     config.GetFlag(option::kStage2Colour);  // a stray entry of the wrong kind
     ASSERT_TRUE(config.Save());
@@ -136,6 +138,7 @@ TEST_F(ConfigFile, SavedValuesReadBackTheSame) {
     Config again(path);
     EXPECT_EQ(again.GetColour(option::kBackgroundColour), Colour::Rgba(10, 20, 30, 40));
     EXPECT_TRUE(again.GetFlag(option::kShowForwardingLayout));
+    EXPECT_FALSE(again.GetFlag(option::kDecimalFormat));
     EXPECT_EQ(again.GetInteger(option::kSimulatorSashPos), -5);
     EXPECT_EQ(again.GetColour(option::kStage2Colour), Colour::Rgba(0, 255, 0));
 }
