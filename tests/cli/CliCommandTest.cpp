@@ -296,7 +296,7 @@ TEST(CliCompare, NamesWhatAHazardChangedAndWhere) {
     EXPECT_EQ(dir.Names(), (std::set<std::string>{"a.def", "branch.def", "hazard.def", "loop.def"}));
 }
 
-TEST(CliErrors, OneLineOnStandardErrorAndStatusTwoAndFailedWrites) {
+TEST(CliErrors, OneLineOnStandardErrorAndStatusTwoHelpAndFailedWrites) {
     TempDir dir;
     dir.Write("a.def", kArithmetic);
     const struct {
@@ -324,23 +324,20 @@ TEST(CliErrors, OneLineOnStandardErrorAndStatusTwoAndFailedWrites) {
         EXPECT_EQ(result.out, "") << c.args;
     }
     EXPECT_EQ(dir.Names(), std::set<std::string>{"a.def"});
+    // Help and the version go to standard output; help wins over the
+    // mistakes around it.
+    EXPECT_EQ(RunCli(dir, "--version").out, "tandrel-cli " TANDREL_PROJECT_VERSION "\n");
+    for (const char* command : {"check", "run", "diagram", "compare", "picture"}) {
+        const Result help = RunCli(dir, std::string(command) + " --no-such-option --help");
+        EXPECT_EQ(help.status, 0) << command;
+        EXPECT_EQ(help.out.rfind(std::string("Usage: tandrel-cli ") + command + " FILE", 0), 0u)
+            << help.out;
+    }
     // A failed write to standard output is no success either.
     for (const char* args : {"run a.def", "check a.def", "--version"}) {
         const std::string command =
             "cd '" + dir.path + "' && '" TANDREL_CLI_PATH "' " + args + " >/dev/full 2>/dev/null";
         EXPECT_EQ(clitest::RunLimited(command), 2) << args;
-    }
-}
-
-TEST(CliHelp, HelpAndVersionGoToStandardOutput) {
-    TempDir dir;
-    EXPECT_EQ(RunCli(dir, "--version").out, "tandrel-cli " TANDREL_PROJECT_VERSION "\n");
-    for (const char* command : {"check", "run", "diagram", "compare", "picture"}) {
-        // Help wins over the mistakes around it.
-        Result help = RunCli(dir, std::string(command) + " --no-such-option --help");
-        EXPECT_EQ(help.status, 0) << command;
-        EXPECT_EQ(help.out.rfind(std::string("Usage: tandrel-cli ") + command + " FILE", 0), 0u)
-            << help.out;
     }
 }
 
