@@ -36,11 +36,6 @@ std::unique_ptr<Component> MakeElement(bool isControl = false, bool isPcPath = f
     return e;
 }
 
-void MakeActive(Component& e) {
-    e.SetActive(true);
-    e.LatchActive();
-}
-
 DrawContext Context(bool isSimple, bool highlightSingle, int highlightStage, int rotation) {
     DrawContext c;
     c.isSimple = isSimple;
@@ -127,7 +122,7 @@ TEST(WireState, DecidesColourFromStageInstructionAndHighlight) {
         SCOPED_TRACE(&c - cases);
         auto element = MakeElement();
         element->stage = c.elementStage;
-        if (c.ready) MakeActive(*element);
+        if (c.ready) element->SetActive(true), element->LatchActive();
         element->brightness = c.brightness;
         element->SetUsedBy(0, static_cast<int>(c.usedBy), true);
         DrawContext context = Context(c.isSimple, c.highlightSingle, c.highlightStage, c.rotation);
@@ -165,7 +160,7 @@ TEST(BoldRule, BoldOnlyForDataWires) {
         auto source = MakeElement(c.sourceControl);
         auto destination = MakeElement(c.destinationControl);
         source->stage = c.stage;
-        if (c.ready) MakeActive(*source);
+        if (c.ready) source->SetActive(true), source->LatchActive();
         source->Port(0).controlLine = c.controlLine;
         DrawContext context = Context(c.isSimple, c.highlightSingle, c.highlightStage, 0);
         context.options.boldDataLines = c.boldDataLines;

@@ -20,9 +20,7 @@
 namespace tandrel {
 namespace {
 
-using clitest::Result;
-using clitest::RunCli;
-using clitest::TempDir;
+using namespace clitest;
 
 constexpr int kWidth = 1150;
 constexpr int kHeight = 870;
@@ -189,7 +187,7 @@ TEST(CliPicture, SvgHasOneOutlinePerElementOnePathPerWireInThePngsColours) {
     const std::string picture = "picture p.def --layout forwarding --steps 3 ";
     ASSERT_EQ(RunCli(dir, picture + "--format svg -o p.svg").status, 0);
     ASSERT_EQ(RunCli(dir, picture + "--scale 2 -o p.png").status, 0);
-    ASSERT_EQ(clitest::RunLimited("cd " + dir.path + " && python3 shapes.py p.svg > shapes"), 0);
+    ASSERT_EQ(RunLimited("cd " + dir.path + " && python3 shapes.py p.svg > shapes"), 0);
     const Png png(dir.path + "/p.png");
     ASSERT_EQ(png.width, 2 * kWidth);
 
