@@ -43,11 +43,9 @@ TEST(CellNumber, TakesEveryWordAndRefusesTheRestWithAReason) {
         EXPECT_EQ(cell.problem.find(L"32-bit word") != std::wstring::npos, !c.word)
             << "'" << c.text << "'";
     }
-}
 
-// A loaded file fills the grid with signed decimal texts; each must read
-// back as the word it came from, so a saved file loads the same.
-TEST(CellNumber, TheGridsOwnTextsReadBackAsTheirWords) {
+    // A loaded file fills the grid with signed decimal texts; each must read
+    // back as the word it came from, so a saved file loads the same.
     for (std::uint32_t word : {0u, 1u, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu, 0xDEADBEEFu})
         EXPECT_EQ(ReadCellNumber(FormatNumber(word, false, false, NumberFormat::Decimal)).word,
                   word);

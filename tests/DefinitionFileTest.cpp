@@ -154,7 +154,7 @@ TEST_F(DefinitionFileTest, ExampleProgramSavesAsExactly36Lines) {
 
 // An empty file is no error, but there is nothing to read; a huge one is
 // read up to the limit.
-TEST_F(DefinitionFileTest, EmptyAndHugeFiles) {
+TEST_F(DefinitionFileTest, EmptyHugeAndOddFilesAreRead) {
     Write("empty.def", "");
     ::testing::internal::CaptureStdout();
     EXPECT_FALSE(Lexer(File("empty.def")).IsGood());
@@ -165,9 +165,7 @@ TEST_F(DefinitionFileTest, EmptyAndHugeFiles) {
     std::wstring text;
     Lexer(File("huge.def")).LoadText(text);
     EXPECT_EQ(text.size(), Lexer::kMaxFileBytes);
-}
 
-TEST_F(DefinitionFileTest, ALoadedFileIsParsedByAnEmptyText) {
     // Bytes above 127 read as '?'; a last line without a line break is kept.
     Write("prog.def", std::string("nop\r\n\xC3\xA9\0;\nDATA:\n7", 17));
     Lexer lexer(File("prog.def"));

@@ -12,7 +12,7 @@ namespace {
 
 // Hit-testing follows the zoom and the scroll: a canvas pixel maps to the
 // layout unit drawn there, and that unit's middle maps back onto it.
-TEST(ViewGeometry, PixelsAndLayoutUnitsMeetAtEveryZoomAndScroll) {
+TEST(ViewGeometry, PixelsAndLayoutUnitsMeetAtEveryZoomAndScrollAndZoomSteps) {
     const struct {
         double zoom;
         int width, height, scrollX, scrollY, px, py, x, y;
@@ -40,9 +40,8 @@ TEST(ViewGeometry, PixelsAndLayoutUnitsMeetAtEveryZoomAndScroll) {
         EXPECT_EQ(back.x, c.x) << c.zoom << ": " << c.px << "," << c.py;
         EXPECT_EQ(back.y, c.y) << c.zoom << ": " << c.px << "," << c.py;
     }
-}
 
-TEST(ViewGeometry, ZoomStepsScrollbarsAndZoomingAboutAPoint) {
+    // Zoom steps, scrollbars, and zooming about a point.
     EXPECT_EQ(NextZoom(1.37, 1), 1.5);  // a fitted zoom steps to its neighbours
     EXPECT_EQ(NextZoom(1.37, -1), 1.25);
     EXPECT_EQ(NextZoom(1.0, 1), 1.1);

@@ -12,7 +12,7 @@ namespace {
 
 using namespace clitest;
 
-TEST(CliExplain, HandWorkedProgramsGiveExactlyTheirEvents) {
+TEST(CliExplain, HandWorkedProgramsGiveExactlyTheirEventsAndSentences) {
     TempDir dir;
     for (const explaincase::Case& c : explaincase::kCases) {
         dir.Write("case.def", std::string(c.program) + explaincase::kData);
@@ -30,10 +30,8 @@ TEST(CliExplain, HandWorkedProgramsGiveExactlyTheirEvents) {
                 << c.name << " on " << layout;
         }
     }
-}
 
-TEST(CliExplain, SentencesNameBothInstructionsTheValuesAndTheFix) {
-    TempDir dir;
+    // The sentences name both instructions, the values and the fix.
     dir.Write("hazard.def", std::string(explaincase::kCases[0].program) + explaincase::kData);
     EXPECT_EQ(RunCli(dir, "explain hazard.def").out,
               "cycle 3: ADD $2, $1, $1 (at 4) read $1 = 0 in ID, but ADDI $1, $0, 5 (at 0) writes "
