@@ -47,27 +47,24 @@ DrawContext Context(bool isSimple, bool highlightSingle, int highlightStage, int
 
 // ---------------------------------------------------------------- colours
 
-TEST(ColourTable, StartsWithTheDefaultsAndFollowsTheConfiguration) {
-    ColourTable colours;
-    ExpectColour(colours.Get(option::kComponentColour), 191 / 255.f, 191 / 255.f, 153 / 255.f, 1);
-    ExpectColour(colours.Get(option::kBackgroundColour), 1, 1, 1, 1);
-
-    Config config{std::string{}};
-    config.SetColour(option::kStage2Colour, Colour::Rgba(10, 20, 30, 40));
-    config.SetColour(option::kTextColour, Colour{});  // not valid: keeps the old colour
-    colours.Refresh(config);
-    ExpectColour(colours.Stage(1), 10 / 255.f, 20 / 255.f, 30 / 255.f, 40 / 255.f);
-    ExpectColour(colours.Get(option::kTextColour), 0, 0, 0, 1);
-}
-
 // Row text on the default stage colours: only the dark blue takes white.
-TEST(TextColour, StandsOutFromEachDefaultStageColour) {
+// The drawing's colours start with the defaults and follow the configuration.
+TEST(Colours, RowTextStandsOutAndTheTableFollowsTheConfiguration) {
     Config config{std::string{}};
     const Colour black = Colour::Rgba(0, 0, 0), white = Colour::Rgba(255, 255, 255);
     const Colour expected[Simulator::kStages] = {black, black, black, white, black};
     for (int i = 0; i < Simulator::kStages; ++i)
         EXPECT_EQ(TextColourOn(config.GetColour(option::kStage1Colour + i)), expected[i]) << i;
     EXPECT_EQ(TextColourOn(white), black);  // rows no stage holds
+
+    ColourTable colours;
+    ExpectColour(colours.Get(option::kComponentColour), 191 / 255.f, 191 / 255.f, 153 / 255.f, 1);
+    ExpectColour(colours.Get(option::kBackgroundColour), 1, 1, 1, 1);
+    config.SetColour(option::kStage2Colour, Colour::Rgba(10, 20, 30, 40));
+    config.SetColour(option::kTextColour, Colour{});  // not valid: keeps the old colour
+    colours.Refresh(config);
+    ExpectColour(colours.Stage(1), 10 / 255.f, 20 / 255.f, 30 / 255.f, 40 / 255.f);
+    ExpectColour(colours.Get(option::kTextColour), 0, 0, 0, 1);
 }
 
 // ------------------------------------------------------------ wire state
