@@ -145,14 +145,18 @@ TEST(CliPicture, DefaultColoursAfterZeroAndOneStepsAndColoursFromAConfiguration)
     EXPECT_PRED2(Near, png.At(memoryX, memoryY), (Rgb{128, 178, 228}));
     EXPECT_PRED2(Near, png.NearestInColumn(wireX, wireY, Rgb{0, 0, 255}), (Rgb{0, 0, 255}));
 
-    // With the highlight off every stage of the pipeline is coloured, not
-    // only the instruction chosen.
-    dir.Write("off.conf", "highlightsingleinstruction: 0;\n");
+    // Each drawing flag of the configuration is followed. With the highlight
+    // off (the last) every stage of the pipeline is coloured, not only the
+    // instruction chosen, which changes nothing while only one is in flight.
     const std::string pipelined = "picture p.def --layout pipelined --steps 3 ";
     ASSERT_EQ(RunCli(dir, pipelined + "-o 'on%d.png'").status, 0);
-    ASSERT_EQ(RunCli(dir, pipelined + "-o 'off%d.png' --config off.conf").status, 0);
+    for (const char* flag : {"showcontrollines", "showpclines", "showbolddatalines",
+                             "highlightsingleinstruction"}) {
+        dir.Write("off.conf", std::string(flag) + ": 0;\n");
+        ASSERT_EQ(RunCli(dir, pipelined + "-o 'off%d.png' --config off.conf").status, 0);
+        EXPECT_NE(dir.Read("on3.png"), dir.Read("off3.png")) << flag;
+    }
     EXPECT_EQ(dir.Read("on0.png"), dir.Read("off0.png"));
-    EXPECT_NE(dir.Read("on3.png"), dir.Read("off3.png"));
 }
 
 // Reads an SVG with Python's XML parser (exit status 1 on malformed XML) and
