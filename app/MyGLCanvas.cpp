@@ -97,11 +97,23 @@ void MyGLCanvas::OnSize(wxSizeEvent& event) {
     if (newWidth == width && newHeight == height) return;
     width = newWidth;
     height = newHeight;
-    geometry.width = width;
-    geometry.height = height;
-    geometry.ScrollTo(geometry.scrollX, geometry.scrollY);
-    Refresh();
-    Update();
+    ViewGeometry resized = geometry;
+    resized.width = width;
+    resized.height = height;
+    resized.ScrollTo(resized.scrollX, resized.scrollY);
+    SetGeometry(resized);
+}
+
+// The toolkit lays the window out several times as it opens, each pass
+// resizing the canvas; asking for a paint instead of drawing at once draws
+// the picture once, at the size the passes end with.
+void MyGLCanvas::SetGeometry(const ViewGeometry& newGeometry) {
+    const bool same = newGeometry.zoom == geometry.zoom && newGeometry.width == geometry.width &&
+                      newGeometry.height == geometry.height &&
+                      newGeometry.scrollX == geometry.scrollX &&
+                      newGeometry.scrollY == geometry.scrollY;
+    geometry = newGeometry;
+    if (!same) Refresh(false);
 }
 
 void MyGLCanvas::OnPaint(wxPaintEvent& event) {
@@ -228,7 +240,7 @@ void CanvasPane::ZoomAbout(double zoom, int px, int py) {
 }
 
 // Shows the scrollbars the zoom needs, gives the canvas the rest of the pane
-// and sets the bars to the scroll position, then draws.
+// and sets the bars to the scroll position; the canvas paints what changed.
 void CanvasPane::Arrange() {
     const wxSize pane = GetClientSize();
     ViewGeometry geometry = canvas->Geometry();
@@ -252,7 +264,6 @@ void CanvasPane::Arrange() {
                                  view.x * 9 / 10);
     if (needVertical)
         vertical->SetScrollbar(geometry.scrollY, view.y, geometry.DrawingHeight(), view.y * 9 / 10);
-    canvas->RefreshIfPainted();
 }
 
 void CanvasPane::OnSize(wxSizeEvent& event) {

@@ -53,9 +53,10 @@ class MyGLCanvas : public wxGLCanvas {
     // content scale of a high-DPI screen.
     wxSize PixelSize() const;
 
-    // Where the drawing lies in the canvas; set by the pane around it.
+    // Where the drawing lies in the canvas; set by the pane around it. A
+    // change asks for one paint, however often the window is laid out.
     const ViewGeometry& Geometry() const { return geometry; }
-    void SetGeometry(const ViewGeometry& newGeometry) { geometry = newGeometry; }
+    void SetGeometry(const ViewGeometry& newGeometry);
 
   private:
     void InitGL();
