@@ -1,6 +1,7 @@
 #include <unistd.h>
 #include <wx/app.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -27,12 +28,17 @@ class MyApp : public wxApp {
         // at a small size would push them aside (and store that).
         const wxRect screen = wxGetClientDisplayRect();
         auto* frame = new MyFrame(wxT("Tandrel"), screen.GetPosition(), screen.GetSize());
-        // For bench/startup.sh: the program ends once its first picture is drawn.
+        // For bench/startup.sh: the program says when its first picture is
+        // on screen (nanoseconds of the system clock) and then ends.
         if (wxGetenv(wxT("TANDREL_EXIT_AFTER_FIRST_FRAME")) != nullptr) {
-            frame->Canvas()->Bind(wxEVT_PAINT, [](wxPaintEvent& event) {
-                event.Skip();  // the canvas's own handler draws
+            frame->Canvas()->onFirstFrame = [] {
+                const auto now = std::chrono::system_clock::now().time_since_epoch();
+                std::printf("first frame %lld\n",
+                            static_cast<long long>(
+                                std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()));
+                std::fflush(stdout);
                 wxTheApp->CallAfter([] { wxTheApp->ExitMainLoop(); });
-            });
+            };
         }
         frame->Show(true);
         SetTopWindow(frame);

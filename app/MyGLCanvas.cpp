@@ -4,6 +4,7 @@
 #include <wx/utils.h>
 
 #include <cmath>
+#include <utility>
 
 #include "render/Renderer.h"
 
@@ -46,6 +47,7 @@ void MyGLCanvas::Render() {
     if (!IsShownOnScreen()) return;
     DrawFrame();
     SwapBuffers();
+    if (onFirstFrame) std::exchange(onFirstFrame, nullptr)();
 }
 
 std::vector<unsigned char> MyGLCanvas::ReadPixels() {

@@ -6,6 +6,7 @@
 #include <wx/sizer.h>
 #include <wx/tipwin.h>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -46,6 +47,9 @@ class MyGLCanvas : public wxGLCanvas {
         if (painted) Render();
     }
     bool Painted() const { return painted; }
+    // Called once, when the first picture is on screen (bench/startup.sh
+    // times the start-up to there).
+    std::function<void()> onFirstFrame;
     // The picture as it is drawn now, RGB rows bottom first, PixelSize()
     // wide and high; empty while the canvas is not on screen.
     std::vector<unsigned char> ReadPixels();

@@ -1,7 +1,8 @@
 // The yardstick for Tandrel's start-up: the least a wxWidgets program with
 // an OpenGL canvas does before its first picture. A maximized frame holding
-// one canvas, which clears and swaps once and then ends the program, just
-// as Tandrel does when TANDREL_EXIT_AFTER_FIRST_FRAME is set. Run both with
+// one canvas, which clears and swaps once, says when (as "first frame" and
+// the system clock's nanoseconds) and then ends the program, just as Tandrel
+// does when TANDREL_EXIT_AFTER_FIRST_FRAME is set. Run both with
 // bench/startup.sh.
 #include <GL/gl.h>
 #include <wx/app.h>
@@ -9,6 +10,8 @@
 #include <wx/frame.h>
 #include <wx/glcanvas.h>
 
+#include <chrono>
+#include <cstdio>
 #include <memory>
 
 namespace {
@@ -29,10 +32,18 @@ class BareCanvas : public wxGLCanvas {
         glClear(GL_COLOR_BUFFER_BIT);
         glFlush();
         SwapBuffers();
+        if (said) return;
+        said = true;
+        const auto now = std::chrono::system_clock::now().time_since_epoch();
+        std::printf("first frame %lld\n",
+                    static_cast<long long>(
+                        std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()));
+        std::fflush(stdout);
         CallAfter([] { wxTheApp->ExitMainLoop(); });
     }
 
     std::unique_ptr<wxGLContext> context;
+    bool said = false;
 };
 
 class BareApp : public wxApp {
