@@ -156,6 +156,7 @@ class MyFrame : public wxFrame, public CanvasHost {
     // Moves the machine to the end of a clock cycle, as a click on the
     // timeline does, and brings the window up to date as a Step does.
     void GoToCycle(long long cycle);
+    // None until the timeline is first shown.
     PipelinePanel* Pipeline() { return pipelinePanel; }
 
     // Applies the choices of a closed options dialog (OptionsDialog.cpp).
@@ -166,6 +167,8 @@ class MyFrame : public wxFrame, public CanvasHost {
     void BuildSimulatorTab(wxNotebook* notebook);
     void BuildEditorTab(wxNotebook* notebook);
     void BuildTimeline();
+    // Shows the timeline panel under the drawing, building it the first time.
+    void SplitTimeline();
     void BuildHelp(bool openBook);
     void BuildIcons();
     void MarkCell(int row, const std::wstring& problem);

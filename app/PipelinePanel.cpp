@@ -71,6 +71,10 @@ PipelinePanel::PipelinePanel(wxWindow* parent, Simulator& simulator_, const Colo
     SetSizer(sizer);
 }
 
+void PipelinePanel::Follow(PipelinePanel* panel) {
+    if (panel != nullptr) panel->Follow();
+}
+
 void PipelinePanel::Follow() {
     if (!IsShown()) return;
     run.Follow(simulator);
@@ -78,10 +82,10 @@ void PipelinePanel::Follow() {
     explanation->ShowRun(run, simulator);
 }
 
+// The panel is built when it is first shown: hidden, as it starts by
+// default, it would only slow the window's opening.
 void MyFrame::BuildTimeline() {
     Config& config = Config::Instance();
-    pipelinePanel = new PipelinePanel(drawingSplitter, *simulator, colours);
-    pipelinePanel->Timeline()->onChooseCycle = [this](long long cycle) { GoToCycle(cycle); };
     drawingSplitter->SetMinimumPaneSize(kSmallestPane);
     drawingSplitter->SetSashGravity(1.0);  // the drawing takes what the window gains
     KeepEndPane(
@@ -91,28 +95,31 @@ void MyFrame::BuildTimeline() {
             store.SetInteger(option::kTimelineHeight, height);
             store.Save();
         });
-    if (config.GetFlag(option::kShowTimeline)) {
-        drawingSplitter->SplitHorizontally(glWindow, pipelinePanel,
-                                           -config.GetInteger(option::kTimelineHeight));
-    } else {
-        pipelinePanel->Hide();
-        drawingSplitter->Initialize(glWindow);
+    drawingSplitter->Initialize(glWindow);
+    if (config.GetFlag(option::kShowTimeline)) SplitTimeline();
+}
+
+void MyFrame::SplitTimeline() {
+    if (pipelinePanel == nullptr) {
+        pipelinePanel = new PipelinePanel(drawingSplitter, *simulator, colours);
+        pipelinePanel->Timeline()->onChooseCycle = [this](long long cycle) { GoToCycle(cycle); };
     }
+    pipelinePanel->Show();
+    drawingSplitter->SplitHorizontally(glWindow, pipelinePanel,
+                                       -Config::Instance().GetInteger(option::kTimelineHeight));
 }
 
 void MyFrame::ShowTimeline(bool show) {
     Config& config = Config::Instance();
     if (show && !drawingSplitter->IsSplit()) {
-        pipelinePanel->Show();
-        drawingSplitter->SplitHorizontally(glWindow, pipelinePanel,
-                                           -config.GetInteger(option::kTimelineHeight));
+        SplitTimeline();
     } else if (!show && drawingSplitter->IsSplit()) {
         drawingSplitter->Unsplit(pipelinePanel);
     }
     config.SetFlag(option::kShowTimeline, show);
     config.Save();
     GetMenuBar()->Check(ID_VIEW_TIMELINE, show);
-    pipelinePanel->Follow();
+    PipelinePanel::Follow(pipelinePanel);
 }
 
 void MyFrame::OnViewTimeline(wxCommandEvent& event) {

@@ -21,6 +21,8 @@ class PipelinePanel : public wxPanel {
     // Brings both panes to the machine's current step (while shown; a
     // hidden panel catches up when it is shown again).
     void Follow();
+    // The same for a panel that may not have been built yet.
+    static void Follow(PipelinePanel* panel);
 
     TimelinePane* Timeline() { return timeline; }
     ExplanationPane* Explanation() { return explanation; }

@@ -141,13 +141,13 @@ void MyFrame::RebuildLists() {
         }
         list->Rebuild(std::move(values), std::move(texts));
     }
-    pipelinePanel->Follow();
+    PipelinePanel::Follow(pipelinePanel);
     ColourInstructionRows();
     UpdateStatus();
 }
 
 void MyFrame::RefreshListValues() {
-    pipelinePanel->Follow();
+    PipelinePanel::Follow(pipelinePanel);
     for (int id : {MyDatalist::kRegisters, MyDatalist::kData}) {
         MyDatalist* list = lists.at(id);
         Memory* memory = id == MyDatalist::kRegisters
