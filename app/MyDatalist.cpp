@@ -1,6 +1,7 @@
 #include "app/MyDatalist.h"
 
 #include <algorithm>
+#include <set>
 
 namespace tandrel {
 
@@ -65,9 +66,12 @@ void MyDatalist::SetMarkedRow(long row) {
     }
 }
 
+// Each distinct text is measured once: most rows hold the same few values
+// (all of them at start), and measuring asks the toolkit to lay the text out.
 int MyDatalist::WidestValue() const {
     int widest = 0;
-    for (const wxString& text : valueTexts) widest = std::max(widest, GetTextExtent(text).x);
+    const std::set<wxString> distinct(valueTexts.begin(), valueTexts.end());
+    for (const wxString& text : distinct) widest = std::max(widest, GetTextExtent(text).x);
     return widest;
 }
 
