@@ -13,11 +13,13 @@ namespace {
 using TimelineTest = FrameTest;
 
 TEST_F(TimelineTest, ClickingACellGoesToItsCycle) {
-    WriteFile("tandrel.conf", "showsimplelayout: 0; showpipelinelayout: 1; showtimeline: 1;");
+    WriteFile("tandrel.conf", "showsimplelayout: 0; showpipelinelayout: 1;");
     MyFrame& frame = Start();
     frame.LoadFrom(wxT(TANDREL_EXAMPLES_DIR "/06-data-hazard.def"));
     wxCommandEvent step(wxEVT_BUTTON, wxID_FORWARD);
     for (int n = 0; n < 9; ++n) frame.OnStep(step);
+    // Shown only now, the panel is built now and catches up with the run.
+    frame.ShowTimeline(true);
     Settle();
     TimelinePane* pane = frame.Pipeline()->Timeline();
     ASSERT_EQ(pane->CurrentColumn(), 9);
