@@ -84,7 +84,7 @@ void MyGLCanvas::DrawFrame() {
     SetUpView(pixels.x, pixels.y, geometry.zoom * scale,
               static_cast<int>(std::lround(geometry.Left() * scale)),
               static_cast<int>(std::lround(geometry.Bottom() * scale)));
-    DrawDatapath(simulator, DrawingOptions(), colours, geometry.zoom * scale);
+    DrawDatapath(simulator, DrawingOptions(), colours, geometry.zoom * scale, &labels);
     DrawStaleReadMarks(frame.StaleReadsShown(), geometry.zoom * scale);
     glFlush();
 }

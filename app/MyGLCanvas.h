@@ -12,6 +12,7 @@
 
 #include "app/DisplayState.h"
 #include "render/DrawRules.h"
+#include "render/Renderer.h"
 #include "render/ViewGeometry.h"
 #include "sim/Popup.h"
 #include "sim/Simulator.h"
@@ -76,6 +77,7 @@ class MyGLCanvas : public wxGLCanvas {
     bool initialised = false;
     bool painted = false;
     std::unique_ptr<wxGLContext> context;
+    LabelTextures labels;  // kept in `context`
     Simulator& simulator;
     const DisplayState& display;
     const ColourTable& colours;

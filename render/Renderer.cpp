@@ -46,10 +46,8 @@ bool AtHundredPercent(double zoom) {
 }
 
 // Labels as pixel images, by text, size in quarter pixels and colour.
-using TextKey = std::tuple<std::wstring, int, std::uint32_t>;
-
-std::map<TextKey, TextImage>& TextCache() {
-    static std::map<TextKey, TextImage> cache;
+std::map<LabelTextures::Key, TextImage>& TextCache() {
+    static std::map<LabelTextures::Key, TextImage> cache;
     return cache;
 }
 
@@ -61,10 +59,23 @@ std::uint32_t Packed(const ColourRecord& c) {
 }
 
 // Draws onto the current OpenGL context, whose model-view maps layout units
-// to pixels at `zoom` times the 100% scale.
+// to pixels at `zoom` times the 100% scale. The driver gathers the shapes
+// drawn between two state changes into one batch, so the painter changes
+// the line width and polygon smoothing only when a shape needs another, and
+// saves the state it touches once for the whole picture.
 class GlPainter final : public Painter {
   public:
-    explicit GlPainter(double zoom) : zoom(zoom) {}
+    GlPainter(double zoom, LabelTextures* kept) : zoom(zoom), labels(kept ? kept : &ownLabels) {
+        glPushAttrib(GL_CURRENT_BIT | GL_LINE_BIT | GL_ENABLE_BIT | GL_TEXTURE_BIT);
+        // A label's texture gives its pixels as they are.
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    }
+    ~GlPainter() override {
+        ownLabels.Clear();
+        glPopAttrib();
+    }
+    GlPainter(const GlPainter&) = delete;
+    GlPainter& operator=(const GlPainter&) = delete;
 
     void Background(const ColourRecord& background) override {
         if (background.a >= 1.0f) {
@@ -99,41 +110,35 @@ class GlPainter final : public Painter {
 
     void Polyline(const std::vector<Point>& points, double width,
                   const ColourRecord& colour) override {
-        glPushAttrib(GL_CURRENT_BIT | GL_LINE_BIT);
-        glLineWidth(static_cast<float>(width * zoom));
+        LineWidth(width * zoom);
         SetColour(colour);
         glBegin(GL_LINE_STRIP);
         for (const Point& p : points) glVertex2d(p.x, p.y);
         glEnd();
-        glPopAttrib();
     }
 
     void Outline(const std::vector<Point>& points, const ColourRecord& colour) override {
-        glPushAttrib(GL_CURRENT_BIT | GL_LINE_BIT);
-        glLineWidth(static_cast<float>(kThinLine * zoom));
+        LineWidth(kThinLine * zoom);
         SetColour(colour);
         glBegin(GL_LINE_LOOP);
         for (const Point& p : points) glVertex2d(p.x, p.y);
         glEnd();
-        glPopAttrib();
     }
 
     void Strip(const std::vector<ShadedPoint>& strip, const ColourRecord& from,
                const ColourRecord& to) override {
-        glPushAttrib(GL_CURRENT_BIT);
+        SmoothPolygons(false);
         glBegin(GL_TRIANGLE_STRIP);
         for (const ShadedPoint& v : strip) {
             SetColour(v.t == 0.0 ? from : v.t == 1.0 ? to : Mix(from, to, v.t));
             glVertex2d(v.x, v.y);
         }
         glEnd();
-        glPopAttrib();
     }
 
     void Arrowhead(Point tip, double degrees, double length, double halfHeight,
                    const ColourRecord& colour) override {
-        glPushAttrib(GL_CURRENT_BIT | GL_ENABLE_BIT);
-        glEnable(GL_POLYGON_SMOOTH);
+        SmoothPolygons(true);
         SetColour(colour);
         glPushMatrix();
         glTranslated(tip.x, tip.y, 0.0);
@@ -144,11 +149,10 @@ class GlPainter final : public Painter {
         glVertex2d(-length, halfHeight);
         glEnd();
         glPopMatrix();
-        glPopAttrib();
     }
 
     void Dot(Point centre, double radius, const ColourRecord& colour) override {
-        glPushAttrib(GL_CURRENT_BIT);
+        SmoothPolygons(false);
         SetColour(colour);
         glBegin(GL_POLYGON);
         for (int i = 0; i <= kDotSegments; ++i) {
@@ -156,12 +160,10 @@ class GlPainter final : public Painter {
             glVertex2d(centre.x + radius * std::cos(angle), centre.y + radius * std::sin(angle));
         }
         glEnd();
-        glPopAttrib();
     }
 
     void Text(Point at, const std::wstring& text, double height,
               const ColourRecord& colour) override {
-        glPushAttrib(GL_CURRENT_BIT);
         if (AtHundredPercent(zoom)) {
             // The bitmap font is the 100% picture's text; it covers Latin-1
             // and anything beyond shows as a question mark.
@@ -174,23 +176,35 @@ class GlPainter final : public Painter {
         } else {
             DrawTextImage(at, text, height * scaleY.back() * view::kScaleY * zoom, colour);
         }
-        glPopAttrib();
     }
 
   private:
-    // Places a rasterised label by window coordinates, so one whose start is
+    void LineWidth(double pixels) {
+        const auto width = static_cast<float>(pixels);
+        if (width == lineWidth) return;
+        glLineWidth(width);
+        lineWidth = width;
+    }
+    // Arrowheads are smoothed at their edges; body shades and dots are not.
+    void SmoothPolygons(bool on) {
+        const int wanted = on ? 1 : 0;
+        if (wanted == smooth) return;
+        if (on)
+            glEnable(GL_POLYGON_SMOOTH);
+        else
+            glDisable(GL_POLYGON_SMOOTH);
+        smooth = wanted;
+    }
+
+    // Places a rasterised label by window coordinates, on whole pixels, so
+    // its texels land on the pixels one for one and one whose start is
     // scrolled off the left edge still shows its visible part.
     void DrawTextImage(Point at, const std::wstring& text, double pixels,
                        const ColourRecord& colour) {
         const int size = static_cast<int>(std::lround(pixels * kSizeSteps));
         if (size <= 0) return;
-        auto& cache = TextCache();
-        if (cache.size() > kMostCachedTexts) cache.clear();
-        const TextKey key{text, size, Packed(colour)};
-        auto found = cache.find(key);
-        if (found == cache.end())
-            found = cache.emplace(key, RasteriseText(text, size / kSizeSteps, colour)).first;
-        const TextImage& image = found->second;
+        const LabelTextures::Entry& image =
+            labels->Get({text, size, Packed(colour)}, size / kSizeSteps, colour);
         if (image.width == 0) return;
 
         GLdouble modelView[16], projection[16];
@@ -201,18 +215,82 @@ class GlPainter final : public Painter {
         GLdouble x = 0, y = 0, z = 0;
         if (gluProject(at.x, at.y, 0.0, modelView, projection, viewport, &x, &y, &z) != GL_TRUE)
             return;
-        glWindowPos2d(std::round(x - image.originX), std::round(y - image.originY));
-        glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
-        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-        glDrawPixels(image.width, image.height, GL_RGBA, GL_UNSIGNED_BYTE, image.rgba.data());
-        glPopClientAttrib();
+        const double left = std::round(x - image.originX) - viewport[0];
+        const double bottom = std::round(y - image.originY) - viewport[1];
+        SmoothPolygons(false);
+        glEnable(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, image.texture);
+        glMatrixMode(GL_PROJECTION);
+        glPushMatrix();
+        glLoadIdentity();
+        glOrtho(0.0, viewport[2], 0.0, viewport[3], -1.0, 1.0);
+        glMatrixMode(GL_MODELVIEW);
+        glPushMatrix();
+        glLoadIdentity();
+        glBegin(GL_TRIANGLE_STRIP);
+        glTexCoord2d(0.0, 0.0);
+        glVertex2d(left, bottom);
+        glTexCoord2d(1.0, 0.0);
+        glVertex2d(left + image.width, bottom);
+        glTexCoord2d(0.0, 1.0);
+        glVertex2d(left, bottom + image.height);
+        glTexCoord2d(1.0, 1.0);
+        glVertex2d(left + image.width, bottom + image.height);
+        glEnd();
+        glPopMatrix();
+        glMatrixMode(GL_PROJECTION);
+        glPopMatrix();
+        glMatrixMode(GL_MODELVIEW);
+        glDisable(GL_TEXTURE_2D);
     }
 
     double zoom;
+    LabelTextures ownLabels;
+    LabelTextures* labels;
     std::vector<double> scaleY{1.0};
+    float lineWidth = -1.0f;  // not known until the painter sets it
+    int smooth = -1;
 };
 
 }  // namespace
+
+const LabelTextures::Entry& LabelTextures::Get(const Key& key, double pixelHeight,
+                                               const ColourRecord& colour) {
+    if (entries.size() > kMostCachedTexts) Clear();
+    const auto found = entries.find(key);
+    if (found != entries.end()) return found->second;
+    auto& images = TextCache();
+    if (images.size() > kMostCachedTexts) images.clear();
+    auto image = images.find(key);
+    if (image == images.end())
+        image = images.emplace(key, RasteriseText(std::get<0>(key), pixelHeight, colour)).first;
+    const TextImage& pixels = image->second;
+    Entry entry;
+    if (pixels.width > 0) {
+        GLuint texture = 0;
+        glGenTextures(1, &texture);
+        glBindTexture(GL_TEXTURE_2D, texture);
+        // Nearest texels, clamped: drawn on whole pixels, each texel is one pixel.
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+        glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+        glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, pixels.width, pixels.height, 0, GL_RGBA,
+                     GL_UNSIGNED_BYTE, pixels.rgba.data());
+        glPopClientAttrib();
+        entry = {texture, pixels.width, pixels.height, pixels.originX, pixels.originY};
+    }
+    return entries.emplace(key, entry).first->second;
+}
+
+void LabelTextures::Clear() {
+    for (const auto& [key, entry] : entries)
+        if (entry.texture != 0) glDeleteTextures(1, &entry.texture);
+    entries.clear();
+}
 
 void StartGlut(int* argc, char** argv) {
 #if defined(__SANITIZE_ADDRESS__)
@@ -237,13 +315,13 @@ void SetUpView(int width, int height, double zoom, int left, int bottom) {
 }
 
 void DrawDatapath(const Simulator& sim, const DisplayOptions& options, const ColourTable& colours,
-                  double zoom) {
-    GlPainter painter(zoom);
+                  double zoom, LabelTextures* labels) {
+    GlPainter painter(zoom, labels);
     DrawDatapath(painter, sim, options, colours, zoom);
 }
 
 void DrawStaleReadMarks(const std::vector<const Component*>& parts, double zoom) {
-    GlPainter painter(zoom);
+    GlPainter painter(zoom, nullptr);
     DrawStaleReadMarks(painter, parts);
 }
 

@@ -1,5 +1,10 @@
 #pragma once
 
+#include <cstdint>
+#include <map>
+#include <string>
+#include <tuple>
+
 #include "render/DrawRules.h"
 #include "render/Painter.h"
 #include "render/ViewGeometry.h"
@@ -25,18 +30,39 @@ void StartGlut(int* argc, char** argv);
 // units. Clearing the buffer is left to the caller.
 void SetUpView(int width, int height, double zoom = 1.0, int left = 0, int bottom = 0);
 
+// Labels rasterised for one OpenGL context and kept there as textures, so a
+// repaint draws each as one textured square instead of sending its pixels
+// again. The owner of the context keeps one for as long as the context
+// lives; the textures go with the context, so dropping this object makes no
+// OpenGL call.
+class LabelTextures {
+  public:
+    struct Entry {
+        unsigned texture = 0;
+        int width = 0, height = 0;
+        double originX = 0.0, originY = 0.0;
+    };
+    // By text, size in quarter pixels and packed colour.
+    using Key = std::tuple<std::wstring, int, std::uint32_t>;
+
+    // The label's texture in the current context, made on first use.
+    const Entry& Get(const Key& key, double pixelHeight, const ColourRecord& colour);
+    // Deletes every texture; the context they were made in must be current.
+    void Clear();
+
+  private:
+    std::map<Key, Entry> entries;
+};
+
 // Draws the whole datapath in layout units (see the painter's DrawDatapath)
 // into the current OpenGL context, whose model-view is expected to give
 // `zoom` times (view::kScaleX, view::kScaleY) pixels per unit. Lines, text
 // and arrowheads are sized for that zoom; at 1.0 text is GLUT's 10-pixel
 // Helvetica, at any other zoom it is drawn from glyphs rasterised for the
-// size, so it stays crisp.
+// size, so it stays crisp; those are kept in `labels` between frames when
+// given, and made afresh for this frame only when not.
 void DrawDatapath(const Simulator& sim, const DisplayOptions& options, const ColourTable& colours,
-                  double zoom = 1.0);
-
-// Outlines the parts where a stale read happened (see StaleReadParts) in
-// dashed red, a little outside their boxes, over the drawing.
-void DrawStaleReadMarks(const std::vector<const Component*>& parts);
+                  double zoom = 1.0, LabelTextures* labels = nullptr);
 
 // Outlines the parts where a stale read happened (see StaleReadParts) in
 // dashed red over the drawing, at the same zoom.
