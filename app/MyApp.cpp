@@ -4,25 +4,16 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <string>
-#include <vector>
 
 #include "app/Help.h"
 #include "app/MyFrame.h"
-#include "render/Renderer.h"
 
 namespace tandrel {
 
-// Starts GLUT (for the bitmap font) and the one main window.
+// Starts the one main window.
 class MyApp : public wxApp {
   public:
     bool OnInit() override {
-        // GLUT keeps pointers into the arguments, so they live as long as the app.
-        for (int i = 0; i < argc; ++i) arguments.push_back(argv[i].ToStdString());
-        for (auto& text : arguments) argumentPointers.push_back(text.data());
-        int count = static_cast<int>(argumentPointers.size());
-        StartGlut(&count, argumentPointers.data());
-
         // The frame starts at the size it is maximized to: the stored sash
         // positions are applied at the end of start-up, and a window still
         // at a small size would push them aside (and store that).
@@ -44,15 +35,10 @@ class MyApp : public wxApp {
         SetTopWindow(frame);
         frame->FinishStartup();
         // A definition file named on the command line (what a file manager
-        // passes on a double click) is loaded and parsed at once; GLUT has
-        // taken its own options out of the list.
-        if (count > 1) frame->LoadFrom(wxString(argumentPointers[1]));
+        // passes on a double click) is loaded and parsed at once.
+        if (argc > 1) frame->LoadFrom(argv[1]);
         return true;
     }
-
-  private:
-    std::vector<std::string> arguments;
-    std::vector<char*> argumentPointers;
 };
 
 }  // namespace tandrel
@@ -60,7 +46,7 @@ class MyApp : public wxApp {
 wxIMPLEMENT_APP_NO_MAIN(tandrel::MyApp);
 
 // --help and --version answer on the terminal without opening a window (or
-// needing a display); every other argument goes to GLUT as before.
+// needing a display); every other argument goes to the toolkit.
 int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--version") == 0) {

@@ -6,7 +6,6 @@
 // The budgets: Step 16 ms (one frame at 60 Hz), RebuildLists 100 ms,
 // start-up 500 ms, a repaint of the timeline pane with 2,000 rows 16 ms.
 #include <GL/gl.h>
-#include <GL/glut.h>
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 #include <wx/app.h>
@@ -341,7 +340,6 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(folder);
     std::filesystem::current_path(folder);
 
-    glutInit(&argc, argv);
     wxApp::SetInstance(new wxApp());
     if (!wxEntryStart(argc, argv) || !wxTheApp->CallOnInit()) return 1;
     // Warnings go to the terminal: a message box would stop the run.

@@ -58,6 +58,16 @@ std::uint32_t Packed(const ColourRecord& c) {
     return byte(c.r) << 24 | byte(c.g) << 16 | byte(c.b) << 8 | byte(c.a);
 }
 
+// GLUT is wanted only for its bitmap font, so it is started when text is
+// first drawn at 100%: a window that is never shown at 100% never opens
+// GLUT's display connection. GLUT keeps the arguments it was given.
+void StartGlutForFont() {
+    static char name[] = "tandrel";
+    static char* arguments[] = {name, nullptr};
+    static int count = 1;
+    StartGlut(&count, arguments);
+}
+
 // Draws onto the current OpenGL context, whose model-view maps layout units
 // to pixels at `zoom` times the 100% scale. The driver gathers the shapes
 // drawn between two state changes into one batch, so the painter changes
@@ -167,6 +177,7 @@ class GlPainter final : public Painter {
         if (AtHundredPercent(zoom)) {
             // The bitmap font is the 100% picture's text; it covers Latin-1
             // and anything beyond shows as a question mark.
+            StartGlutForFont();
             SetColour(colour);
             glRasterPos2d(at.x, at.y);
             for (const wchar_t ch : text) {
@@ -293,6 +304,7 @@ void LabelTextures::Clear() {
 }
 
 void StartGlut(int* argc, char** argv) {
+    if (glutGet(GLUT_INIT_STATE) != 0) return;  // GLUT refuses a second start
 #if defined(__SANITIZE_ADDRESS__)
     const __lsan::ScopedDisabler untracked;
 #endif

@@ -11,16 +11,18 @@
 #include "sim/Simulator.h"
 
 // OpenGL drawing of the datapath. Everything here needs a current OpenGL
-// context, and text needs StartGlut to have been called.
+// context; text at 100% starts GLUT for its bitmap font on first use.
 
 namespace tandrel {
 
-// glutInit, once per process, before any drawing. It connects to the X
-// display and loads the OpenGL driver, which keeps a few blocks for good and
-// is unloaded again when that connection closes at exit, before the leak
-// checker runs: its blocks are then reported with no name a suppression
-// could match. In sanitizer builds nothing allocated during the call counts
-// as a leak; everything after it is tracked as usual.
+// glutInit, once per process: later calls, and calls after GLUT was started
+// elsewhere, do nothing. Drawing calls it when it first needs GLUT's font;
+// a program that makes GLUT windows of its own calls it first. It connects
+// to the X display and loads the OpenGL driver, which keeps a few blocks for
+// good and is unloaded again when that connection closes at exit, before
+// the leak checker runs: its blocks are then reported with no name a
+// suppression could match. In sanitizer builds nothing allocated during the
+// call counts as a leak; everything after it is tracked as usual.
 void StartGlut(int* argc, char** argv);
 
 // Prepares a frame on a window of the given size in pixels: blending and
