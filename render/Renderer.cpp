@@ -148,17 +148,21 @@ class GlPainter final : public Painter {
 
     void Arrowhead(Point tip, double degrees, double length, double halfHeight,
                    const ColourRecord& colour) override {
+        // Turned here rather than by the model-view, which would end the
+        // driver's batch; a quarter turn's sine and cosine are kept exact.
+        const auto exact = [](double v) { return std::abs(v) < 1e-12 ? 0.0 : v; };
+        const double c = exact(std::cos(degrees / kRadiansToDegrees));
+        const double s = exact(std::sin(degrees / kRadiansToDegrees));
+        const auto corner = [&](double x, double y) {
+            glVertex2d(tip.x + c * x - s * y, tip.y + s * x + c * y);
+        };
         SmoothPolygons(true);
         SetColour(colour);
-        glPushMatrix();
-        glTranslated(tip.x, tip.y, 0.0);
-        glRotated(degrees, 0.0, 0.0, 1.0);
         glBegin(GL_TRIANGLES);
-        glVertex2d(0.0, 0.0);
-        glVertex2d(-length, -halfHeight);
-        glVertex2d(-length, halfHeight);
+        corner(0.0, 0.0);
+        corner(-length, -halfHeight);
+        corner(-length, halfHeight);
         glEnd();
-        glPopMatrix();
     }
 
     void Dot(Point centre, double radius, const ColourRecord& colour) override {
