@@ -77,6 +77,7 @@ class GlPainter final : public Painter {
   public:
     GlPainter(double zoom, LabelTextures* kept) : zoom(zoom), labels(kept ? kept : &ownLabels) {
         glPushAttrib(GL_CURRENT_BIT | GL_LINE_BIT | GL_ENABLE_BIT | GL_TEXTURE_BIT);
+        glDisable(GL_TEXTURE_2D);
         // A label's texture gives its pixels as they are.
         glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
     }
@@ -120,6 +121,7 @@ class GlPainter final : public Painter {
 
     void Polyline(const std::vector<Point>& points, double width,
                   const ColourRecord& colour) override {
+        Textured(false);
         LineWidth(width * zoom);
         SetColour(colour);
         glBegin(GL_LINE_STRIP);
@@ -128,6 +130,7 @@ class GlPainter final : public Painter {
     }
 
     void Outline(const std::vector<Point>& points, const ColourRecord& colour) override {
+        Textured(false);
         LineWidth(kThinLine * zoom);
         SetColour(colour);
         glBegin(GL_LINE_LOOP);
@@ -137,6 +140,7 @@ class GlPainter final : public Painter {
 
     void Strip(const std::vector<ShadedPoint>& strip, const ColourRecord& from,
                const ColourRecord& to) override {
+        Textured(false);
         SmoothPolygons(false);
         glBegin(GL_TRIANGLE_STRIP);
         for (const ShadedPoint& v : strip) {
@@ -156,6 +160,7 @@ class GlPainter final : public Painter {
         const auto corner = [&](double x, double y) {
             glVertex2d(tip.x + c * x - s * y, tip.y + s * x + c * y);
         };
+        Textured(false);
         SmoothPolygons(true);
         SetColour(colour);
         glBegin(GL_TRIANGLES);
@@ -166,6 +171,7 @@ class GlPainter final : public Painter {
     }
 
     void Dot(Point centre, double radius, const ColourRecord& colour) override {
+        Textured(false);
         SmoothPolygons(false);
         SetColour(colour);
         glBegin(GL_POLYGON);
@@ -182,6 +188,7 @@ class GlPainter final : public Painter {
             // The bitmap font is the 100% picture's text; it covers Latin-1
             // and anything beyond shows as a question mark.
             StartGlutForFont();
+            Textured(false);
             SetColour(colour);
             glRasterPos2d(at.x, at.y);
             for (const wchar_t ch : text) {
@@ -199,6 +206,14 @@ class GlPainter final : public Painter {
         if (width == lineWidth) return;
         glLineWidth(width);
         lineWidth = width;
+    }
+    void Textured(bool on) {
+        if (on == textured) return;
+        if (on)
+            glEnable(GL_TEXTURE_2D);
+        else
+            glDisable(GL_TEXTURE_2D);
+        textured = on;
     }
     // Arrowheads are smoothed at their edges; body shades and dots are not.
     void SmoothPolygons(bool on) {
@@ -230,33 +245,27 @@ class GlPainter final : public Painter {
         GLdouble x = 0, y = 0, z = 0;
         if (gluProject(at.x, at.y, 0.0, modelView, projection, viewport, &x, &y, &z) != GL_TRUE)
             return;
-        const double left = std::round(x - image.originX) - viewport[0];
-        const double bottom = std::round(y - image.originY) - viewport[1];
+        // The square's corners on whole pixels, given in the current frame
+        // so the model-view stays as it is.
+        const double left = std::round(x - image.originX);
+        const double bottom = std::round(y - image.originY);
+        Point corners[4];
+        for (int i = 0; i < 4; ++i) {
+            GLdouble cx = 0, cy = 0, cz = 0;
+            if (gluUnProject(left + (i & 1 ? image.width : 0), bottom + (i & 2 ? image.height : 0),
+                             z, modelView, projection, viewport, &cx, &cy, &cz) != GL_TRUE)
+                return;
+            corners[i] = {cx, cy};
+        }
+        Textured(true);
         SmoothPolygons(false);
-        glEnable(GL_TEXTURE_2D);
         glBindTexture(GL_TEXTURE_2D, image.texture);
-        glMatrixMode(GL_PROJECTION);
-        glPushMatrix();
-        glLoadIdentity();
-        glOrtho(0.0, viewport[2], 0.0, viewport[3], -1.0, 1.0);
-        glMatrixMode(GL_MODELVIEW);
-        glPushMatrix();
-        glLoadIdentity();
         glBegin(GL_TRIANGLE_STRIP);
-        glTexCoord2d(0.0, 0.0);
-        glVertex2d(left, bottom);
-        glTexCoord2d(1.0, 0.0);
-        glVertex2d(left + image.width, bottom);
-        glTexCoord2d(0.0, 1.0);
-        glVertex2d(left, bottom + image.height);
-        glTexCoord2d(1.0, 1.0);
-        glVertex2d(left + image.width, bottom + image.height);
+        for (int i = 0; i < 4; ++i) {
+            glTexCoord2d(i & 1 ? 1.0 : 0.0, i & 2 ? 1.0 : 0.0);
+            glVertex2d(corners[i].x, corners[i].y);
+        }
         glEnd();
-        glPopMatrix();
-        glMatrixMode(GL_PROJECTION);
-        glPopMatrix();
-        glMatrixMode(GL_MODELVIEW);
-        glDisable(GL_TEXTURE_2D);
     }
 
     double zoom;
@@ -265,6 +274,7 @@ class GlPainter final : public Painter {
     std::vector<double> scaleY{1.0};
     float lineWidth = -1.0f;  // not known until the painter sets it
     int smooth = -1;
+    bool textured = false;  // the constructor turns texturing off
 };
 
 }  // namespace
