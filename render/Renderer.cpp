@@ -75,7 +75,8 @@ void StartGlutForFont() {
 // saves the state it touches once for the whole picture.
 class GlPainter final : public Painter {
   public:
-    GlPainter(double zoom, LabelTextures* kept) : zoom(zoom), labels(kept ? kept : &ownLabels) {
+    GlPainter(double zoom, LabelTextures* kept)
+        : zoom(zoom), labels(kept != nullptr ? kept : &ownLabels) {
         glPushAttrib(GL_CURRENT_BIT | GL_LINE_BIT | GL_ENABLE_BIT | GL_TEXTURE_BIT);
         glDisable(GL_TEXTURE_2D);
         // A label's texture gives its pixels as they are.
