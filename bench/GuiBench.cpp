@@ -12,16 +12,23 @@
 #include <wx/init.h>
 #include <wx/log.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/Ids.h"
 #include "app/MyDatalist.h"
 #include "app/MyFrame.h"
 #include "app/PipelinePanel.h"
 #include "bench/LoopProgram.h"
+#include "cli/Program.h"
 #include "config/Config.h"
 
 namespace tandrel {
@@ -252,6 +259,102 @@ BENCHMARK(BM_RunLoop)
     ->Arg(static_cast<int>(Layout::Forwarding))
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
+
+// The window's Run of the loop and the command line's run of it, taken in
+// turns in this one process so both meet the same load; the counters give
+// the medians of the turns and their ratio (budget: 1.5). The window's turn
+// is Reset, Run to the end and the redraws that come with it, as in
+// BM_RunLoop; the command line's is RunUntilDone in cli_bench: a new
+// machine, the definition file read and parsed, and --until-done's run.
+// Apart, as counters too: the window's Reset alone, one showing of the
+// machine (lists and drawing, as the final one and each during the run) and
+// the command line's reading of the file.
+double Milliseconds(const std::chrono::steady_clock::duration& d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+double ThreadCpuMilliseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n == 0 ? 0 : n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// Wall and this thread's CPU milliseconds of f().
+template <typename F>
+std::pair<double, double> Timed(F&& f) {
+    const double cpu = ThreadCpuMilliseconds();
+    const auto start = std::chrono::steady_clock::now();
+    f();
+    return {Milliseconds(std::chrono::steady_clock::now() - start), ThreadCpuMilliseconds() - cpu};
+}
+
+void BM_RunLoopVsCli(benchmark::State& state) {
+    const auto layout = static_cast<Layout>(state.range(0));
+    MyFrame* frame = PrepareStep(state, layout);
+    if (frame == nullptr) return;
+    std::string text = LoopProgram();
+    const std::string file = (std::filesystem::current_path() / "loop.def").string();
+    std::ofstream(file) << text;
+    text.erase(text.rfind("Data:"));
+    frame->ProgramText()->SetValue(wxString::FromUTF8(text));
+    Command(*frame, ID_PARSE_BUTTON, wxEVT_BUTTON);
+    Settle();
+    std::vector<double> window, windowCpu, cli, cliCpu, reset, show, load;
+    for (auto _ : state) {
+        bool finished = false;
+        const auto [wall, cpu] = Timed([&] {
+            Command(*frame, wxID_STOP, wxEVT_BUTTON);
+            Command(*frame, ID_RUN, wxEVT_BUTTON);
+            while (frame->Running()) {
+                wxTheApp->ProcessPendingEvents();
+                while (wxTheApp->Pending()) wxTheApp->Dispatch();
+                wxTheApp->ProcessIdle();
+            }
+            finished = frame->GetSimulator().GetRegisters()->Read(2) == 3u * kIterations;
+        });
+        window.push_back(wall);
+        windowCpu.push_back(cpu);
+        show.push_back(Timed([&] { Command(*frame, ID_STOP_RUN); }).first);
+        reset.push_back(Timed([&] { Command(*frame, wxID_STOP, wxEVT_BUTTON); }).first);
+
+        const auto [cliWall, cliCpuTime] = Timed([&] {
+            Simulator sim;
+            load.push_back(Timed([&] { cli::LoadDefinitionFile(sim, file, layout); }).first);
+            const cli::RunOutcome outcome =
+                cli::RunProgram(sim, cli::RunLimits{}, cli::ProgramEnd(sim));
+            finished = finished && outcome.done && sim.GetRegisters()->Read(2) == 3u * kIterations;
+        });
+        cli.push_back(cliWall);
+        cliCpu.push_back(cliCpuTime);
+        if (!finished) {
+            state.SkipWithError(("the loop did not finish: " + frame->RunState()).utf8_str());
+            break;
+        }
+    }
+    state.counters["window_ms"] = Median(window);
+    state.counters["cli_ms"] = Median(cli);
+    state.counters["ratio"] = Median(window) / Median(cli);
+    state.counters["cpu_ratio"] = Median(windowCpu) / Median(cliCpu);
+    state.counters["reset_ms"] = Median(reset);
+    state.counters["show_ms"] = Median(show);
+    state.counters["cli_load_ms"] = Median(load);
+    std::filesystem::remove(file);
+    frame->ProgramText()->SetValue(kProgram);
+    Command(*frame, ID_PARSE_BUTTON, wxEVT_BUTTON);
+}
+BENCHMARK(BM_RunLoopVsCli)
+    ->ArgName("layout")
+    ->Arg(static_cast<int>(Layout::Simple))
+    ->Arg(static_cast<int>(Layout::Pipelined))
+    ->Arg(static_cast<int>(Layout::Forwarding))
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(7);
 
 // The timeline pane repainted with 2,000 rows, scrolled to the middle of a
 // long run of a loop (a taken branch and its squashed fetches each turn).
