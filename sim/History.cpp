@@ -30,6 +30,7 @@ void History::Keep(long long step, MachineSnapshot snapshot, long long now) {
         const MachineSnapshot& earlier = std::prev(neighbour)->second;
         for (int m = 0; m < MachineSnapshot::kMemories; ++m)
             if (earlier.memories[m] && snapshot.memories[m] &&
+                earlier.memories[m] != snapshot.memories[m] &&
                 *earlier.memories[m] == *snapshot.memories[m])
                 snapshot.memories[m] = earlier.memories[m];
     }

@@ -30,7 +30,8 @@ struct MachineSnapshot {
     std::vector<std::uint64_t> clocks;
     // Memory contents, keys a read has added included. Storage that did not
     // change between two checkpoints is shared by them.
-    std::array<std::shared_ptr<const Storage>, kMemories> memories;
+    using Memories = std::array<std::shared_ptr<const Storage>, kMemories>;
+    Memories memories;
 
     // The simulator's own bookkeeping.
     std::array<InstructionKind, kStages> stageInstruction{};

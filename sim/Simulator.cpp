@@ -132,7 +132,7 @@ void Simulator::FinishStep(InstructionKind running) {
         AdvanceColours();
         AdvanceFollow(address);
     }
-    if (history.Wants(steps)) history.Keep(steps, Capture(), steps);
+    if (history.Wants(steps)) history.Keep(steps, Capture(history.LatestAtOrBefore(steps)), steps);
 }
 
 void Simulator::CountCompleted(InstructionKind simpleInstruction) {

@@ -117,7 +117,9 @@ class Simulator {
 
     // The machine's whole changing state, and putting it back. Restore
     // expects the datapath the snapshot was taken from (same layout).
-    MachineSnapshot Capture() const;
+    // Memories unchanged since `earlier` (a snapshot of this datapath) share
+    // its copy.
+    MachineSnapshot Capture(const MachineSnapshot* earlier = nullptr) const;
     void Restore(const MachineSnapshot& snapshot);
 
     // Reads a definition file as the new program text. A file that cannot be

@@ -1,6 +1,7 @@
 // Capturing and restoring the machine, and the moves through time built on
 // them.
 
+#include <algorithm>
 #include <type_traits>
 
 #include "model/Pipeline.h"
@@ -14,10 +15,20 @@ namespace {
 constexpr std::uint8_t kActive = 1;
 constexpr std::uint8_t kActiveNext = 2;
 
-std::shared_ptr<const MachineSnapshot::Storage> CopyStorage(const Memory* memory) {
+// The memory's contents as a snapshot keeps them: the earlier snapshot's
+// copy when nothing has changed since (the usual case, and then nothing is
+// allocated), else a new one.
+std::shared_ptr<const MachineSnapshot::Storage> CopyStorage(
+    const Memory* memory, const std::shared_ptr<const MachineSnapshot::Storage>& earlier) {
     if (memory == nullptr) return nullptr;
-    return std::make_shared<const MachineSnapshot::Storage>(memory->storage.begin(),
-                                                            memory->storage.end());
+    const auto& storage = memory->storage;
+    if (earlier && earlier->size() == storage.size() &&
+        std::equal(storage.begin(), storage.end(), earlier->begin(),
+                   [](const auto& now, const auto& then) {
+                       return now.first == then.first && now.second == then.second;
+                   }))
+        return earlier;
+    return std::make_shared<const MachineSnapshot::Storage>(storage.begin(), storage.end());
 }
 
 void PutStorage(Memory* memory, const std::shared_ptr<const MachineSnapshot::Storage>& storage) {
@@ -45,11 +56,15 @@ void VisitClocks(Element& element, F&& f) {
 
 }  // namespace
 
-MachineSnapshot Simulator::Capture() const {
+MachineSnapshot Simulator::Capture(const MachineSnapshot* earlier) const {
     MachineSnapshot s;
     const auto& elements = datapath.elements;
     s.activity.reserve(elements.size());
     s.brightness.reserve(elements.size());
+    if (earlier != nullptr) {  // the same datapath: as many ports and counters
+        s.ports.reserve(earlier->ports.size());
+        s.clocks.reserve(earlier->clocks.size());
+    }
     for (const auto& element : elements) {
         s.activity.push_back(static_cast<std::uint8_t>((element->active ? kActive : 0) |
                                                        (element->activeNext ? kActiveNext : 0)));
@@ -58,8 +73,11 @@ MachineSnapshot Simulator::Capture() const {
         VisitClocks(*element,
                     [&s](auto& field) { s.clocks.push_back(static_cast<std::uint64_t>(field)); });
     }
-    s.memories = {CopyStorage(datapath.instructionMemory), CopyStorage(datapath.registers),
-                  CopyStorage(datapath.dataMemory)};
+    static const MachineSnapshot::Memories kNone{};
+    const MachineSnapshot::Memories& before = earlier != nullptr ? earlier->memories : kNone;
+    s.memories = {CopyStorage(datapath.instructionMemory, before[0]),
+                  CopyStorage(datapath.registers, before[1]),
+                  CopyStorage(datapath.dataMemory, before[2])};
     s.stageInstruction = stageInstruction;
     s.stageSquashed = stageSquashed;
     s.fetchAddress = fetchAddress;
