@@ -71,6 +71,7 @@ void MyFrame::BuildEditorTab(wxNotebook* notebook) {
     // Every keystroke may change what the simulator tab says about the program.
     programText->Bind(wxEVT_TEXT, [this](wxCommandEvent& event) {
         event.Skip();
+        programLineStyles.clear();
         ShowProgramState();
     });
     messagesText = new wxTextCtrl(textPanel, wxID_ANY, wxEmptyString, wxDefaultPosition,
@@ -188,6 +189,7 @@ void MyFrame::HighlightErrors() {
 
     programText->Freeze();
     programText->Clear();
+    programLineStyles.clear();
     for (const ProgramLine& line : simulator->GetParser().ShownLines()) {
         const long start = programText->GetLastPosition();
         programText->AppendText(Displayable(line.text));

@@ -39,8 +39,17 @@ void MyDatalist::Rebuild(std::vector<wxString> values, std::vector<wxString> tex
 
 void MyDatalist::SetValues(std::vector<wxString> values) {
     values.resize(count);
+    // Only the rows whose text changed are drawn again: during a run most
+    // of the data memory stays as it was.
+    long first = -1, last = -1;
+    for (unsigned row = 0; row < count; ++row) {
+        if (values[row] == valueTexts[row]) continue;
+        if (first < 0) first = static_cast<long>(row);
+        last = static_cast<long>(row);
+    }
     valueTexts = std::move(values);
-    if (GetItemCount() > 0) RefreshItems(0, GetItemCount() - 1);
+    last = std::min<long>(last, GetItemCount() - 1);
+    if (first >= 0 && first <= last) RefreshItems(first, last);
 }
 
 void MyDatalist::SetRowColours(unsigned row, const wxColour& background, const wxColour& text) {

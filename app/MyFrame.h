@@ -208,6 +208,14 @@ class MyFrame : public wxFrame, public CanvasHost {
     wxSplitterWindow* simulatorSplitter = nullptr;
     wxSplitterWindow* editorSplitter = nullptr;
     wxTextCtrl* programText = nullptr;
+    // The stage colour each program line was last given, with the line's
+    // length then, so a line is styled again only when one of them changes;
+    // emptied whenever the text itself changes.
+    struct LineStyle {
+        wxColour background;
+        long length = -1;
+    };
+    std::vector<LineStyle> programLineStyles;
     wxTextCtrl* messagesText = nullptr;
     std::map<int, MyDatalist*> lists;
     wxGrid* dataGrid = nullptr;

@@ -4,6 +4,8 @@
 #include <wx/filename.h>
 #include <wx/sizer.h>
 
+#include <algorithm>
+
 #include "app/Ids.h"
 #include "app/MyDatalist.h"
 #include "app/MyFrame.h"
@@ -170,6 +172,7 @@ void MyFrame::ColourInstructionRows() {
 
     Config& config = Config::Instance();
     const int textLines = programText != nullptr ? programText->GetNumberOfLines() : 0;
+    programLineStyles.resize(static_cast<std::size_t>(std::max(textLines, 0)));
     long position = 0;
     for (unsigned row = 0; row < instructions->Count(); ++row) {
         const int slot = simulator->InstructionRowColour(std::uint64_t{row} * 4);
@@ -181,7 +184,9 @@ void MyFrame::ColourInstructionRows() {
         // Rows past the program text's last line have no text to colour.
         if (static_cast<int>(row) >= textLines) continue;
         const long length = programText->GetLineLength(static_cast<long>(row));
-        if (length > 0) {
+        LineStyle& styled = programLineStyles[row];
+        if (length > 0 && (styled.length != length || styled.background != colour)) {
+            styled = LineStyle{colour, length};
             wxTextAttr lineStyle;
             lineStyle.SetBackgroundColour(colour);
             // A faulty line keeps its own marking; the others get legible text.

@@ -8,6 +8,7 @@
 
 #include "app/Ids.h"
 #include "app/MyDatalist.h"
+#include "app/OptionsDialog.h"
 #include "config/Config.h"
 #include "tests/gui/GuiTest.h"
 
@@ -80,6 +81,27 @@ TEST_F(MainWindow, ParseAndStepShowRegistersAndDataOnEveryLayout) {
         EXPECT_EQ(Cell(registers, 3), wxT("0")) << id;
     }
     EXPECT_NE(ReadFile("tandrel.conf").find("showforwardinglayout: 1;"), std::string::npos);
+}
+
+// Each program line wears its instruction's stage colour after a Step, also
+// once a Parse has rewritten the text (a line is restyled only on a change).
+TEST_F(MainWindow, ProgramLinesKeepTheirStageColoursAcrossAParse) {
+    MyFrame& frame = Start();
+    Command(frame, ID_LAYOUT_PIPELINED);
+    for (int parse = 0; parse < 2; ++parse) {
+        Type(frame, kProgram);
+        for (int i = 0; i < 3 - parse; ++i) Command(frame, wxID_FORWARD, wxEVT_BUTTON);
+        for (int line = 0; line < 8; ++line) {
+            const int slot = frame.GetSimulator().InstructionRowColour(line * 4u);
+            const Colour want = slot == Simulator::kWhiteRow
+                                    ? Colour::Rgba(255, 255, 255)
+                                    : Config::Instance().GetColour(option::kStage1Colour + slot);
+            wxTextAttr style;
+            ASSERT_TRUE(
+                frame.ProgramText()->GetStyle(frame.ProgramText()->XYToPosition(1, line), style));
+            EXPECT_EQ(style.GetBackgroundColour(), ToWxColour(want)) << parse << ' ' << line;
+        }
+    }
 }
 
 TEST_F(MainWindow, ErrorsAndWarningsAreCountedListedAndMarked) {
