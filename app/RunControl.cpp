@@ -17,9 +17,10 @@ namespace {
 // Run steps for this long before it lets the window handle its events ...
 constexpr auto kRunSlice = std::chrono::milliseconds(30);
 // ... and shows the machine no more often than this, nor while showing it
-// has taken more than a quarter of the run (a slow display then gets fewer
+// has taken more than a tenth of the run (a slow display then gets fewer
 // pictures rather than a slower run).
 constexpr auto kRunRedraw = std::chrono::milliseconds(200);
+constexpr int kRunShowingShare = 10;
 // Steps between looks at the clock.
 constexpr long long kStepsPerLook = 256;
 
@@ -153,7 +154,7 @@ void MyFrame::OnIdle(wxIdleEvent& event) {
         return;
     }
     const auto now = std::chrono::steady_clock::now();
-    if (now - lastShown >= kRunRedraw && runShowing * 4 <= now - runStarted) {
+    if (now - lastShown >= kRunRedraw && runShowing * kRunShowingShare <= now - runStarted) {
         ShowMachine();
         lastShown = std::chrono::steady_clock::now();
         runShowing += lastShown - now;
