@@ -18,11 +18,6 @@ namespace {
 
 const std::string kExample = std::string(TANDREL_EXAMPLES_DIR) + "/06-data-hazard.def";
 
-void Command(MyFrame& frame, int id, wxEventType type = wxEVT_MENU) {
-    wxCommandEvent event(type, id);
-    frame.ProcessWindowEvent(event);
-}
-
 // Pixels of the canvas, bottom row first, within `tolerance` of a colour.
 long CountColour(const std::vector<unsigned char>& pixels, const Colour& colour, int tolerance) {
     long count = 0;
@@ -141,7 +136,7 @@ TEST_F(FirstSession, TheWindowDrawsWhatTandrelCliDrawsForTheSameSteps) {
     frame.LoadFrom(kExample);
     Command(frame, ID_LAYOUT_PIPELINED);
     Command(frame, ID_ZOOM_ACTUAL);  // the picture's scale
-    for (int i = 0; i < 3; ++i) Command(frame, wxID_FORWARD, wxEVT_BUTTON);
+    Step(frame, 3);
     Settle();
     const std::vector<unsigned char> window = frame.Canvas()->ReadPixels();
     const wxSize size = frame.Canvas()->PixelSize();

@@ -2,11 +2,14 @@
 #include <unistd.h>
 #include <wx/app.h>
 #include <wx/init.h>
+#include <wx/uiaction.h>
+#include <wx/utils.h>
 
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 
+#include "app/Ids.h"
 #include "config/Config.h"
 #include "render/Renderer.h"
 #include "tests/gui/GuiTest.h"
@@ -27,6 +30,44 @@ void Settle() {
         while (wxTheApp->Pending()) wxTheApp->Dispatch();
         wxTheApp->Yield(true);
     }
+}
+
+bool WaitFor(const std::function<bool()>& done, int rounds) {
+    for (int round = 0; round < rounds; ++round) {
+        Settle();
+        if (done()) return true;
+        wxMilliSleep(10);
+    }
+    return done();
+}
+
+::testing::AssertionResult ClickAt(const wxPoint& at) {
+    wxUIActionSimulator input;
+    if (!input.MouseMove(at)) return ::testing::AssertionFailure() << "pointer not moved";
+    if (!WaitFor([&] { return wxGetMousePosition() == at; }))
+        return ::testing::AssertionFailure()
+               << "pointer at " << wxGetMousePosition().x << "," << wxGetMousePosition().y
+               << " instead of " << at.x << "," << at.y;
+    if (!input.MouseClick()) return ::testing::AssertionFailure() << "click not sent";
+    return ::testing::AssertionSuccess();
+}
+
+void Command(MyFrame& frame, int id, wxEventType type) {
+    wxCommandEvent event(type, id);
+    frame.ProcessWindowEvent(event);
+}
+
+void Step(MyFrame& frame, int times) {
+    for (int i = 0; i < times; ++i) Command(frame, wxID_FORWARD, wxEVT_BUTTON);
+}
+
+void Parse(MyFrame& frame, const std::string& program) {
+    frame.ProgramText()->SetValue(wxString::FromUTF8(program));
+    Command(frame, ID_PARSE_BUTTON, wxEVT_BUTTON);
+}
+
+wxString Cell(MyDatalist* list, long row) {
+    return list->GetItemText(row, 1);
 }
 
 void FrameTest::SetUp() {

@@ -1,6 +1,5 @@
 // The help book: where it is found, and that the help window opens it at its
 // first page.
-#include <unistd.h>
 #include <wx/filename.h>
 #include <wx/html/helpfrm.h>
 #include <wx/html/helpwnd.h>
@@ -29,28 +28,11 @@ fs::path Canonical(const wxString& path) {
     return fs::weakly_canonical(fs::path(path.utf8_string()));
 }
 
-// A working folder of its own, without a display.
-class HelpBookSearch : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        previous = fs::current_path();
-        folder = fs::temp_directory_path() /
-                 (std::string("tandrel-help-") +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name() + "-" +
-                  std::to_string(::getpid()));
-        fs::remove_all(folder);
-        fs::create_directories(folder / "work");
-        fs::current_path(folder / "work");
-    }
-    void TearDown() override {
-        fs::current_path(previous);
-        fs::remove_all(folder);
-    }
-    fs::path previous;
-    fs::path folder;
-};
+using HelpBook = FrameTest;
 
-TEST_F(HelpBookSearch, WorkingFolderFirstThenBesideTheProgramThenItsShareFolder) {
+TEST_F(HelpBook, IsFoundInTheWorkingFolderThenBesideTheProgramThenItsShareFolder) {
+    fs::create_directories(folder / "work");
+    fs::current_path(folder / "work");
     // An installed layout: prefix/bin/tandrel and prefix/share/tandrel/Tandrel.htb.
     const fs::path program = folder / "prefix" / "bin" / "tandrel";
     const fs::path shared = folder / "prefix" / "share" / "tandrel" / "Tandrel.htb";
@@ -58,30 +40,21 @@ TEST_F(HelpBookSearch, WorkingFolderFirstThenBesideTheProgramThenItsShareFolder)
     fs::create_directories(shared.parent_path());
 
     // Nowhere: the working folder's name, so the viewer reports it missing.
-    EXPECT_EQ(Canonical(FindHelpBook(Path(program))),
-              fs::canonical(folder / "work") / "Tandrel.htb");
-
-    fs::copy_file(kBuiltBook, shared);
-    const wxString found = FindHelpBook(Path(program));
-    EXPECT_EQ(found.Find(wxT("..")), wxNOT_FOUND) << found;
-    EXPECT_EQ(Canonical(found), fs::canonical(shared));
-
-    fs::copy_file(kBuiltBook, program.parent_path() / "Tandrel.htb");
-    EXPECT_EQ(Canonical(FindHelpBook(Path(program))),
-              fs::canonical(program.parent_path() / "Tandrel.htb"));
-
-    fs::copy_file(kBuiltBook, folder / "work" / "Tandrel.htb");
-    EXPECT_EQ(Canonical(FindHelpBook(Path(program))),
-              fs::canonical(folder / "work" / "Tandrel.htb"));
+    // Then each place added is found before the ones added earlier.
+    for (const fs::path& place : {fs::path(), shared, program.parent_path() / "Tandrel.htb",
+                                  folder / "work" / "Tandrel.htb"}) {
+        if (!place.empty()) fs::copy_file(kBuiltBook, place);
+        const wxString found = FindHelpBook(Path(program));
+        EXPECT_EQ(found.Find(wxT("..")), wxNOT_FOUND) << found;
+        EXPECT_EQ(Canonical(found), place.empty() ? fs::canonical(folder / "work") / "Tandrel.htb"
+                                                  : fs::canonical(place));
+    }
 }
-
-using HelpBook = FrameTest;
 
 TEST_F(HelpBook, ContentsOpenTheHelpWindowAtTheFirstPage) {
     fs::copy_file(kBuiltBook, folder / "Tandrel.htb");
     MyFrame& frame = Start();
-    wxCommandEvent contents(wxEVT_MENU, ID_HELP_CONTENTS);
-    frame.ProcessWindowEvent(contents);
+    Command(frame, ID_HELP_CONTENTS);
     Settle();
     wxHtmlHelpFrame* window = nullptr;
     for (wxWindow* top : wxTopLevelWindows)

@@ -25,20 +25,6 @@ const char* const kProgram =
     "nop\n"
     "sw $3, 8($0)\n";
 
-wxString Cell(MyDatalist* list, long row) {
-    return list->GetItemText(row, 1);
-}
-
-void Command(MyFrame& frame, int id, wxEventType type = wxEVT_MENU) {
-    wxCommandEvent event(type, id);
-    frame.ProcessWindowEvent(event);
-}
-
-void Type(MyFrame& frame, const std::string& program) {
-    frame.ProgramText()->SetValue(wxString::FromUTF8(program));
-    Command(frame, ID_PARSE_BUTTON, wxEVT_BUTTON);
-}
-
 using MainWindow = FrameTest;
 
 TEST_F(MainWindow, StartsWithDefaultsAndWritesTheConfiguration) {
@@ -62,7 +48,7 @@ TEST_F(MainWindow, StartsWithDefaultsAndWritesTheConfiguration) {
 
 TEST_F(MainWindow, ParseAndStepShowRegistersAndDataOnEveryLayout) {
     MyFrame& frame = Start();
-    Type(frame, kProgram);
+    Parse(frame, kProgram);
     EXPECT_EQ(frame.MessagesText()->GetValue(),
               wxT("Instructions successfully parsed. Your program is now ready to run."));
     // The program text is rewritten in canonical form.
@@ -70,8 +56,7 @@ TEST_F(MainWindow, ParseAndStepShowRegistersAndDataOnEveryLayout) {
         frame.ProgramText()->GetValue().StartsWith(wxT("ADDI $1, $0, 5\nADDI $2, $0, -3\n")));
     for (int id : {ID_LAYOUT_SIMPLE, ID_LAYOUT_PIPELINED, ID_LAYOUT_FORWARDING}) {
         Command(frame, id);
-        const int steps = id == ID_LAYOUT_SIMPLE ? 7 * 8 : 8 + 4;
-        for (int i = 0; i < steps; ++i) Command(frame, wxID_FORWARD, wxEVT_BUTTON);
+        Step(frame, id == ID_LAYOUT_SIMPLE ? 7 * 8 : 8 + 4);
         MyDatalist* registers = frame.List(MyDatalist::kRegisters);
         EXPECT_EQ(Cell(registers, 1), wxT("5")) << id;
         EXPECT_EQ(Cell(registers, 2), wxT("-3")) << id;
@@ -106,7 +91,7 @@ TEST_F(MainWindow, ProgramLinesKeepTheirStageColoursAcrossAParse) {
 
 TEST_F(MainWindow, ErrorsAndWarningsAreCountedListedAndMarked) {
     MyFrame& frame = Start();
-    Type(frame, "add $1, $2\nnop\naddi $1, $0, 65536\n");
+    Parse(frame, "add $1, $2\nnop\naddi $1, $0, 65536\n");
     EXPECT_EQ(frame.MessagesText()->GetValue(),
               wxT("There was 1 error when parsing the instructions.\n"
                   "These errors are listed below and highlighted above.\n\n"
@@ -126,81 +111,45 @@ TEST_F(MainWindow, ErrorsAndWarningsAreCountedListedAndMarked) {
     EXPECT_FALSE(backgrounds[1].IsOk());
     EXPECT_EQ(backgrounds[2], wxColour(255, 236, 160));
 
-    Type(frame, "add $1, $2\nlw $1, 4\n");
+    Parse(frame, "add $1, $2\nlw $1, 4\n");
     EXPECT_TRUE(frame.MessagesText()->GetValue().StartsWith(
         wxT("There were 2 errors when parsing the instructions.\n")));
 }
 
-TEST_F(MainWindow, FormatChangesRewriteAllListsAndAreSaved) {
-    MyFrame& frame = Start();
-    Type(frame, kProgram);
-    for (int i = 0; i < 7 * 2; ++i) Command(frame, wxID_FORWARD, wxEVT_BUTTON);
-    Command(frame, ID_FORMAT_HEXADECIMAL);
-    EXPECT_EQ(Cell(frame.List(MyDatalist::kRegisters), 2), wxT("-3"));
-    EXPECT_EQ(Cell(frame.List(MyDatalist::kInstructions), 0), wxT("8, 0, 1, 5"));
-    EXPECT_EQ(frame.List(MyDatalist::kInstructions)->GetItemText(0, 2), wxT("ADDI $1, $0, 5"));
-    Command(frame, ID_FORMAT_BINARY);
-    EXPECT_EQ(Cell(frame.List(MyDatalist::kRegisters), 1), wxT("101"));
-    EXPECT_EQ(frame.List(MyDatalist::kRegisters)->GetItemText(1, 0), wxT("1"));
-    const std::string conf = ReadFile("tandrel.conf");
-    EXPECT_NE(conf.find("binaryformat: 1;"), std::string::npos);
-    EXPECT_NE(conf.find("hexadecimalformat: 0;"), std::string::npos);
-}
-
-TEST_F(MainWindow, SashesComeFromTheConfiguration) {
-    WriteFile("tandrel.conf", "simulatorsashpos: 260; editorsashpos: 310;");
-    MyFrame& frame = Start();
-    // The sashes where they were left. (How wide the hidden editor page is
-    // laid out by now depends on the toolkit's timing, so it is not asked.)
-    EXPECT_EQ(frame.EditorSplitter()->GetSashPosition(), 310);
-    EXPECT_EQ(frame.SimulatorSplitter()->GetSashPosition(), 260);
-    // The left panel hides and comes back at the stored sash.
-    frame.ShowLeftPanel(true, true);
-    EXPECT_FALSE(frame.SimulatorSplitter()->IsSplit());
-    EXPECT_NE(ReadFile("tandrel.conf").find("showleftpanel: 0;"), std::string::npos);
-    EXPECT_FALSE(frame.GetMenuBar()->IsChecked(ID_VIEW_LEFT_PANEL));
-    frame.ShowLeftPanel(true, true);
-    Settle();
-    EXPECT_TRUE(frame.SimulatorSplitter()->IsSplit());
-    EXPECT_TRUE(frame.GetMenuBar()->IsChecked(ID_VIEW_LEFT_PANEL));
-    EXPECT_EQ(frame.SimulatorSplitter()->GetSashPosition(), 260);
-    EXPECT_NE(ReadFile("tandrel.conf").find("showleftpanel: 1;"), std::string::npos);
-    Command(frame, ID_VIEW_LEFT_PANEL);  // unticks: the panel goes
-    EXPECT_FALSE(frame.SimulatorSplitter()->IsSplit());
-    EXPECT_NE(ReadFile("tandrel.conf").find("showleftpanel: 0;"), std::string::npos);
-}
-
-// The editor tab does not wait for a left panel hidden at start: its grid fits its pane.
-TEST_F(MainWindow, AHiddenLeftPanelLeavesTheEditorUsable) {
+// The left panel hidden at start, and the sashes, come from the
+// configuration; the editor tab does not wait for the hidden panel: its grid
+// fits its pane. The panel comes back, and goes again, at the stored sash.
+TEST_F(MainWindow, PanelAndSashesComeFromTheConfiguration) {
     WriteFile("tandrel.conf", "showleftpanel: 0; simulatorsashpos: 260; editorsashpos: 300;");
     MyFrame& frame = Start();
     EXPECT_FALSE(frame.SimulatorSplitter()->IsSplit());
     EXPECT_FALSE(frame.GetMenuBar()->IsChecked(ID_VIEW_LEFT_PANEL));
     EXPECT_EQ(frame.EditorSplitter()->GetSashPosition(), 300);
     EXPECT_LE(frame.DataGrid()->GetRowLabelSize() + frame.DataGrid()->GetColSize(0), 300);
+    for (int round = 0; round < 2; ++round) {
+        frame.ShowLeftPanel(true, true);
+        Settle();
+        EXPECT_TRUE(frame.SimulatorSplitter()->IsSplit());
+        EXPECT_TRUE(frame.GetMenuBar()->IsChecked(ID_VIEW_LEFT_PANEL));
+        EXPECT_EQ(frame.SimulatorSplitter()->GetSashPosition(), 260);
+        EXPECT_NE(ReadFile("tandrel.conf").find("showleftpanel: 1;"), std::string::npos);
+        Command(frame, ID_VIEW_LEFT_PANEL);  // unticks: the panel goes
+        EXPECT_FALSE(frame.SimulatorSplitter()->IsSplit());
+        EXPECT_NE(ReadFile("tandrel.conf").find("showleftpanel: 0;"), std::string::npos);
+    }
 }
 
-TEST_F(MainWindow, LoadingAGoodFileFillsEditorGridAndMemory) {
-    WriteFile("good.def", "ADDI $1, $0, 9\nLW $2, 1($0)\nData:\n4, 77, \n");
-    MyFrame& frame = Start();
-    frame.LoadFrom(wxString((folder / "good.def").wstring()));
-    EXPECT_EQ(frame.ProgramText()->GetValue(), wxT("ADDI $1, $0, 9\nLW $2, 1($0)\n"));
-    EXPECT_EQ(frame.DataGrid()->GetCellValue(1, 0), wxT("77"));
-    EXPECT_EQ(Cell(frame.List(MyDatalist::kData), 1), wxT("77"));
-    EXPECT_EQ(frame.GetSimulator().GetInstructionMemory()->Read(0), 0x20010009u);
-}
-
-// A load that fails names the file and the reason and keeps the program,
-// the data grid and the machine; a save that fails says so and leaves the
-// files as they were.
-TEST_F(MainWindow, FilesThatCannotBeOpenedOrWrittenLoseNothing) {
+// A good file fills the editor, the data grid and memory. A load that fails
+// names the file and the reason and keeps the program, the data grid and the
+// machine; a save that fails says so and leaves the files as they were.
+TEST_F(MainWindow, LoadsAGoodFileAndFilesThatCannotBeOpenedOrWrittenLoseNothing) {
     std::filesystem::create_directory(folder / "folder.def");
     WriteFile("folder.def/inside.def", "NOP\nData:\n");
+    WriteFile("good.def", std::string(kProgram) + "Data:\n0, 0, 0, 0, 0, 12, \n");
     MyFrame& frame = Start();
-    Type(frame, kProgram);
-    frame.DataGrid()->SetCellValue(5, 0, wxT("12"));
-    frame.SyncInitialData(false);
-    for (int i = 0; i < 9; ++i) Command(frame, wxID_FORWARD, wxEVT_BUTTON);
+    frame.LoadFrom(wxString((folder / "good.def").wstring()));
+    EXPECT_EQ(Cell(frame.List(MyDatalist::kData), 5), wxT("12"));
+    Step(frame, 9);
     const wxString program = frame.ProgramText()->GetValue();
     const std::uint64_t pc = frame.GetSimulator().PcValue();
     const auto unchanged = [&](const char* name) {
@@ -227,7 +176,7 @@ TEST_F(MainWindow, FilesThatCannotBeOpenedOrWrittenLoseNothing) {
     EXPECT_EQ(ReadFile("folder.def/inside.def"), "NOP\nData:\n");
     unchanged("save");
     // The run goes on from where it was.
-    for (int i = 0; i < 30; ++i) Command(frame, wxID_FORWARD, wxEVT_BUTTON);
+    Step(frame, 30);
     EXPECT_EQ(Cell(frame.List(MyDatalist::kRegisters), 3), wxT("2"));
     EXPECT_EQ(Cell(frame.List(MyDatalist::kData), 5), wxT("12"));
 }
@@ -243,18 +192,20 @@ TEST_F(MainWindow, StartsWhateverTheConfigurationFileHolds) {
     frame = nullptr;
     std::filesystem::remove(folder / "tandrel.conf");
     WriteFile("tandrel.conf", std::string("\x01\xff junk;\nhexadecimalformat: 1; decimalformat: 0;\n") +
-                                  "editorsashpos: 99999999;\n" + std::string(1000, 'z') + ":9");
+                                  "editorsashpos: 99999999; simulatorsashpos: 250;\n" +
+                                  std::string(1000, 'z') + ":9");
     MyFrame& again = Start();
     EXPECT_EQ(again.Display().numberFormat, NumberFormat::Hexadecimal);
-    Type(again, kProgram);
-    for (int i = 0; i < 7 * 5; ++i) Command(again, wxID_FORWARD, wxEVT_BUTTON);
+    EXPECT_EQ(again.SimulatorSplitter()->GetSashPosition(), 250);
+    Parse(again, kProgram);
+    Step(again, 7 * 5);
     EXPECT_EQ(Cell(again.List(MyDatalist::kRegisters), 3), wxT("2"));
 }
 
 TEST_F(MainWindow, SavingOverAFileAsksFirst) {
     WriteFile("old.def", "NOP\nData:\n");
     MyFrame& frame = Start();
-    Type(frame, kProgram);
+    Parse(frame, kProgram);
     wxString asked;
     frame.confirmReplace = [&](const wxString& name) {
         asked = name;

@@ -40,10 +40,6 @@ TEST_F(RandomSession, KeepsWindowAndMachineConsistent) {
     MyFrame& frame = Start();
     frame.confirmReplace = [](const wxString&) { return true; };
     std::deque<std::string> log;
-    auto command = [&](int id, wxEventType type) {
-        wxCommandEvent event(type, id);
-        frame.ProcessWindowEvent(event);
-    };
     // Lines a program may hold: good ones, faulty ones, text no program holds.
     const wxChar* const kLines[] = {
         wxT("addi $1, $1, 3"), wxT("add $2, $1, $1"), wxT("lw $3, 4($0)"), wxT("sw $2, 8($1)"),
@@ -63,20 +59,19 @@ TEST_F(RandomSession, KeepsWindowAndMachineConsistent) {
             return all;
         }());
         if (kind < 8) {
-            command(ID_LAYOUT_SIMPLE + pick(3), wxEVT_MENU);
+            Command(frame, ID_LAYOUT_SIMPLE + pick(3));
         } else if (kind < 14) {
-            command(ID_FORMAT_BINARY + pick(3), wxEVT_MENU);
+            Command(frame, ID_FORMAT_BINARY + pick(3));
         } else if (kind < 34) {
-            for (int i = 1 + pick(pick(10) == 0 ? 60 : 6); i > 0; --i)
-                command(wxID_FORWARD, wxEVT_BUTTON);
+            Step(frame, 1 + pick(pick(10) == 0 ? 60 : 6));
         } else if (kind < 38) {
-            command(wxID_STOP, wxEVT_BUTTON);
+            Command(frame, wxID_STOP, wxEVT_BUTTON);
         } else if (kind < 50) {
             wxString text;
             for (int i = pick(pick(10) == 0 ? 160 : 30); i > 0; --i)
                 text += wxString(kLines[pick(std::size(kLines))]) + (pick(10) ? wxT("\n") : wxT("\r\n"));
             frame.ProgramText()->SetValue(text);
-            command(ID_PARSE_BUTTON, wxEVT_BUTTON);
+            Command(frame, ID_PARSE_BUTTON, wxEVT_BUTTON);
             const bool parsed =
                 frame.MessagesText()->GetValue().StartsWith(wxT("Instructions successfully parsed."));
             EXPECT_EQ(parsed, frame.GetSimulator().ErrorCount() == 0);

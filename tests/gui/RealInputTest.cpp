@@ -33,28 +33,6 @@ const char* const kProgram =
 // from fetch to write-back.
 constexpr int kSimpleStepsPerInstruction = 7;
 
-wxString Cell(MyDatalist* list, long row) {
-    return list->GetItemText(row, 1);
-}
-
-void TypeAndParse(MyFrame& frame, const std::string& program) {
-    frame.ProgramText()->SetValue(wxString::FromUTF8(program));
-    wxCommandEvent parse(wxEVT_BUTTON, ID_PARSE_BUTTON);
-    frame.ProcessWindowEvent(parse);
-}
-
-// Lets the toolkit take in what the X server has queued until `done` holds,
-// giving up after a bounded number of rounds (a lost event then fails the
-// test instead of hanging it).
-bool WaitFor(const std::function<bool()>& done, int rounds = 300) {
-    for (int round = 0; round < rounds; ++round) {
-        Settle();
-        if (done()) return true;
-        wxMilliSleep(10);
-    }
-    return done();
-}
-
 wxPoint ScreenCentre(wxWindow* window) {
     const wxRect rect = window->GetScreenRect();
     return rect.GetPosition() + wxSize(rect.width / 2, rect.height / 2);
@@ -77,18 +55,6 @@ bool GiveFocus(MyFrame& frame, wxWindow* target, wxPoint pointer = wxDefaultPosi
     return false;
 }
 
-// Moves the pointer to a screen point and clicks the left button there once.
-::testing::AssertionResult ClickAt(const wxPoint& at) {
-    wxUIActionSimulator input;
-    if (!input.MouseMove(at)) return ::testing::AssertionFailure() << "pointer not moved";
-    if (!WaitFor([&] { return wxGetMousePosition() == at; }))
-        return ::testing::AssertionFailure()
-               << "pointer at " << wxGetMousePosition().x << "," << wxGetMousePosition().y
-               << " instead of " << at.x << "," << at.y;
-    if (!input.MouseClick()) return ::testing::AssertionFailure() << "click not sent";
-    return ::testing::AssertionSuccess();
-}
-
 // What a Step changes: the PC, which elements are lit, and the registers.
 std::vector<std::uint64_t> MachineState(const Simulator& simulator) {
     std::vector<std::uint64_t> state{simulator.PcValue()};
@@ -98,54 +64,41 @@ std::vector<std::uint64_t> MachineState(const Simulator& simulator) {
     return state;
 }
 
-// A second machine with the same program, stepped by the test itself: after
-// n clicks the frame's machine must be where this one is after n Steps.
-class Reference {
-  public:
-    explicit Reference(const std::string& program) {
-        simulator.ParseProgram(wxString::FromUTF8(program).ToStdWstring());
-        simulator.Reset();
+// Does `act` (a click, a key) `times` times, one Step each. A second machine
+// with the same program, `done` Steps in, is stepped alongside: after every
+// input the frame's machine must reach its next state, and stay there once
+// the toolkit has nothing left to deliver (a doubled step would move it on).
+void Follow(MyFrame& frame, const std::function<::testing::AssertionResult()>& act, int done,
+            int times) {
+    Simulator reference;
+    reference.ParseProgram(wxString::FromUTF8(kProgram).ToStdWstring());
+    reference.Reset();
+    for (int i = 0; i < done; ++i) reference.Step();
+    ASSERT_EQ(MachineState(frame.GetSimulator()), MachineState(reference))
+        << "the machines differ before the first input";
+    for (int time = 1; time <= times; ++time) {
+        const auto before = MachineState(reference);
+        reference.Step();
+        const auto expected = MachineState(reference);
+        ASSERT_NE(before, expected) << "a Step that changes nothing cannot be seen";
+        ASSERT_TRUE(act()) << "input " << time;
+        ASSERT_TRUE(WaitFor([&] { return MachineState(frame.GetSimulator()) == expected; }))
+            << "after input " << time << " the machine is not where " << time << " Steps take it";
+        wxMilliSleep(30);
+        Settle();
+        ASSERT_EQ(MachineState(frame.GetSimulator()), expected)
+            << "input " << time << " stepped more than once";
     }
-
-    // Does `act` (a click, a key) `times` times, one Step each: after every
-    // one the frame's machine must reach the reference's next state, and
-    // stay there once the toolkit has nothing left to deliver (a doubled
-    // step would move it on).
-    void Follow(MyFrame& frame, const std::function<::testing::AssertionResult()>& act, int times) {
-        ASSERT_EQ(MachineState(frame.GetSimulator()), MachineState(simulator))
-            << "the machines differ before the first input";
-        for (int time = 1; time <= times; ++time) {
-            const auto before = MachineState(simulator);
-            simulator.Step();
-            const auto expected = MachineState(simulator);
-            ASSERT_NE(before, expected) << "a Step that changes nothing cannot be seen";
-            ASSERT_TRUE(act()) << "input " << time;
-            ASSERT_TRUE(WaitFor([&] { return MachineState(frame.GetSimulator()) == expected; }))
-                << "after input " << time << " the machine is not where " << time
-                << " Steps take it";
-            wxMilliSleep(30);
-            Settle();
-            ASSERT_EQ(MachineState(frame.GetSimulator()), expected)
-                << "input " << time << " stepped more than once";
-        }
-    }
-
-    void ClickAndFollow(MyFrame& frame, const wxPoint& at, int clicks) {
-        Follow(
-            frame, [&] { return ClickAt(at); }, clicks);
-    }
-
-  private:
-    Simulator simulator;
-};
+}
 
 using RealInput = FrameTest;
 
 // A click on Step, or F7 (with the Step button focused, which must not take
-// F7 as a press of its own), is one Step; Ctrl+R starts again.
-TEST_F(RealInput, StepButtonAndF7StepOncePerPressAndCtrlRResets) {
+// F7 as a press of its own), is one Step; Ctrl+R starts again; and a click
+// on the drawing is one Step too.
+TEST_F(RealInput, StepButtonF7AndCanvasClicksStepOncePerPressAndCtrlRResets) {
     MyFrame& frame = Start();
-    TypeAndParse(frame, kProgram);
+    Parse(frame, kProgram);
     ASSERT_EQ(frame.GetSimulator().CurrentLayout(), Layout::Simple);
     auto* step = wxDynamicCast(frame.FindWindow(wxID_FORWARD), wxButton);
     ASSERT_NE(step, nullptr);
@@ -154,31 +107,25 @@ TEST_F(RealInput, StepButtonAndF7StepOncePerPressAndCtrlRResets) {
 
     const auto start = MachineState(frame.GetSimulator());
     MyDatalist* registers = frame.List(MyDatalist::kRegisters);
-    Reference reference(kProgram);
-    reference.ClickAndFollow(frame, ScreenCentre(step), kSimpleStepsPerInstruction - 1);
+    const wxPoint centre = ScreenCentre(step);
+    Follow(frame, [&] { return ClickAt(centre); }, 0, kSimpleStepsPerInstruction - 1);
     if (HasFatalFailure()) return;
     EXPECT_EQ(Cell(registers, 1), wxT("0"));  // not written back yet
     wxUIActionSimulator input;
-    reference.Follow(
-        frame, [&] { return ::testing::AssertionResult(input.Char(WXK_F7)); }, 1);
+    Follow(frame, [&] { return ::testing::AssertionResult(input.Char(WXK_F7)); },
+           kSimpleStepsPerInstruction - 1, 1);
     if (HasFatalFailure()) return;
     // The list, not only the machine, shows the written register.
     EXPECT_TRUE(WaitFor([&] { return Cell(registers, 1) == wxT("26"); }))
         << "register 1 shows " << Cell(registers, 1);
     ASSERT_TRUE(input.Char('R', wxMOD_CONTROL));
-    EXPECT_TRUE(WaitFor([&] { return MachineState(frame.GetSimulator()) == start; }))
+    ASSERT_TRUE(WaitFor([&] { return MachineState(frame.GetSimulator()) == start; }))
         << "Ctrl+R did not reset the machine";
-}
-
-TEST_F(RealInput, ClicksOnTheCanvasStepOncePerClick) {
-    MyFrame& frame = Start();
-    TypeAndParse(frame, kProgram);
-    MyGLCanvas* canvas = frame.Canvas();
-    ASSERT_TRUE(WaitFor([&] { return canvas->Painted(); }));
 
     // A point of the drawing with no element or port under it, so that no
     // pop-up opens in the way of the clicks; it must be inside the part of
     // the canvas the window shows.
+    MyGLCanvas* canvas = frame.Canvas();
     const wxRect visible = canvas->GetParent()->GetScreenRect().Intersect(canvas->GetScreenRect());
     const wxPoint origin = canvas->GetScreenPosition();
     wxPoint target(-1, -1);
@@ -194,12 +141,10 @@ TEST_F(RealInput, ClicksOnTheCanvasStepOncePerClick) {
     }
     ASSERT_GE(target.x, 0) << "no empty spot on the canvas";
     ASSERT_TRUE(GiveFocus(frame, canvas, target));
-
-    Reference reference(kProgram);
-    reference.ClickAndFollow(frame, target, kSimpleStepsPerInstruction);
+    Follow(frame, [&] { return ClickAt(target); }, 0, kSimpleStepsPerInstruction);
     if (HasFatalFailure()) return;
-    EXPECT_TRUE(WaitFor([&] { return Cell(frame.List(MyDatalist::kRegisters), 1) == wxT("26"); }))
-        << "register 1 shows " << Cell(frame.List(MyDatalist::kRegisters), 1);
+    EXPECT_TRUE(WaitFor([&] { return Cell(registers, 1) == wxT("26"); }))
+        << "register 1 shows " << Cell(registers, 1);
 }
 
 // The main notebook: the program text's ancestor just below the frame.
@@ -247,61 +192,45 @@ TEST_F(RealInput, TypedDataCellsAreTakenAsWrittenOrMarked) {
     EXPECT_EQ(frame.CellProblems().size(), 0u);
 }
 
-// Brings the machine to R1 = 26 through the handler, so the keys below
-// only have the number format to change.
-void RunFirstInstruction(MyFrame& frame) {
-    TypeAndParse(frame, kProgram);
-    for (int i = 0; i < kSimpleStepsPerInstruction; ++i) {
-        wxCommandEvent step(wxEVT_BUTTON, wxID_FORWARD);
-        frame.ProcessWindowEvent(step);
+// Ctrl+H on the Simulator tab (its focused Step button must not fire) and
+// Ctrl+B in the editor (whose text must stay as it was) reach the frame: the
+// lists, the menu and the configuration file take the new format.
+TEST_F(RealInput, FormatKeysWorkOnBothTabsAndChangeNothingElse) {
+    MyFrame& frame = Start();
+    Parse(frame, kProgram);
+    Step(frame, kSimpleStepsPerInstruction);  // R1 = 26
+    const struct {
+        int tab;
+        char key;
+        NumberFormat format;
+        int menu;
+        const wchar_t* shown;
+        const char* saved;
+    } cases[] = {
+        {0, 'H', NumberFormat::Hexadecimal, ID_FORMAT_HEXADECIMAL, L"1A", "hexadecimalformat: 1;"},
+        {1, 'B', NumberFormat::Binary, ID_FORMAT_BINARY, L"11010", "binaryformat: 1;"},
+    };
+    wxUIActionSimulator input;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.saved);
+        MainTabs(frame)->SetSelection(c.tab);
+        ASSERT_TRUE(
+            GiveFocus(frame, c.tab == 0 ? frame.FindWindow(wxID_FORWARD) : frame.ProgramText()));
+        const auto machine = MachineState(frame.GetSimulator());
+        const wxString program = frame.ProgramText()->GetValue();
+        ASSERT_TRUE(input.Char(c.key, wxMOD_CONTROL));
+        ASSERT_TRUE(WaitFor([&] { return frame.Display().numberFormat == c.format; }))
+            << "the key did not reach the frame";
+        EXPECT_EQ(Cell(frame.List(MyDatalist::kRegisters), 1), c.shown);
+        EXPECT_TRUE(Cell(frame.List(MyDatalist::kInstructions), 0).Contains(c.shown))
+            << Cell(frame.List(MyDatalist::kInstructions), 0);
+        // The address column stays decimal.
+        EXPECT_EQ(frame.List(MyDatalist::kInstructions)->GetItemText(4, 0), wxT("16"));
+        EXPECT_NE(ReadFile("tandrel.conf").find(c.saved), std::string::npos);
+        EXPECT_TRUE(frame.GetMenuBar()->IsChecked(c.menu)) << "the menu shows another";
+        EXPECT_EQ(MachineState(frame.GetSimulator()), machine);
+        EXPECT_EQ(frame.ProgramText()->GetValue(), program);
     }
-}
-
-TEST_F(RealInput, CtrlHOnTheSimulatorTabShowsHexadecimal) {
-    MyFrame& frame = Start();
-    RunFirstInstruction(frame);
-    MyDatalist* registers = frame.List(MyDatalist::kRegisters);
-    ASSERT_EQ(Cell(registers, 1), wxT("26"));
-    const auto machine = MachineState(frame.GetSimulator());
-
-    ASSERT_TRUE(GiveFocus(frame, frame.FindWindow(wxID_FORWARD)));
-    wxUIActionSimulator input;
-    ASSERT_TRUE(input.Char('H', wxMOD_CONTROL));
-    ASSERT_TRUE(WaitFor([&] { return frame.Display().numberFormat == NumberFormat::Hexadecimal; }))
-        << "Ctrl+H did not reach the frame";
-    EXPECT_EQ(Cell(registers, 1), wxT("1A"));
-    // The address column stays decimal (16 would read 10).
-    EXPECT_EQ(frame.List(MyDatalist::kInstructions)->GetItemText(4, 0), wxT("16"));
-    EXPECT_TRUE(Cell(frame.List(MyDatalist::kInstructions), 0).Contains(wxT("1A")))
-        << Cell(frame.List(MyDatalist::kInstructions), 0);
-    EXPECT_NE(ReadFile("tandrel.conf").find("hexadecimalformat: 1;"), std::string::npos);
-    EXPECT_TRUE(frame.GetMenuBar()->IsChecked(ID_FORMAT_HEXADECIMAL)) << "the menu shows another";
-    // The key changed the format only: the focused Step button did not fire.
-    EXPECT_EQ(MachineState(frame.GetSimulator()), machine);
-}
-
-TEST_F(RealInput, CtrlBOnTheEditorTabShowsBinary) {
-    MyFrame& frame = Start();
-    RunFirstInstruction(frame);
-    const wxString program = frame.ProgramText()->GetValue();
-
-    wxNotebook* tabs = MainTabs(frame);
-    ASSERT_NE(tabs, nullptr);
-    tabs->SetSelection(1);
-    ASSERT_EQ(wxStripMenuCodes(tabs->GetPageText(1)), wxT("Editor"));
-    ASSERT_TRUE(GiveFocus(frame, frame.ProgramText()));
-
-    wxUIActionSimulator input;
-    ASSERT_TRUE(input.Char('B', wxMOD_CONTROL));
-    ASSERT_TRUE(WaitFor([&] { return frame.Display().numberFormat == NumberFormat::Binary; }))
-        << "Ctrl+B did not reach the frame";
-    EXPECT_EQ(Cell(frame.List(MyDatalist::kRegisters), 1), wxT("11010"));
-    EXPECT_TRUE(Cell(frame.List(MyDatalist::kInstructions), 0).Contains(wxT("11010")))
-        << Cell(frame.List(MyDatalist::kInstructions), 0);
-    EXPECT_NE(ReadFile("tandrel.conf").find("binaryformat: 1;"), std::string::npos);
-    EXPECT_TRUE(frame.GetMenuBar()->IsChecked(ID_FORMAT_BINARY)) << "the menu shows another";
-    // The accelerator took the key; the editor's text is as it was.
-    EXPECT_EQ(frame.ProgramText()->GetValue(), program);
 }
 
 // The keys of the Simulate menu pressed as a user would, on Pipelined: F7
@@ -312,7 +241,7 @@ TEST_F(RealInput, F7StepsShiftF7StepsBackF5RunsAndEscapeStops) {
     MyFrame& frame = Start();
     wxCommandEvent pipelined(wxEVT_MENU, ID_LAYOUT_PIPELINED);
     frame.ProcessWindowEvent(pipelined);
-    TypeAndParse(frame, kProgram);
+    Parse(frame, kProgram);
     Simulator& sim = frame.GetSimulator();
     ASSERT_TRUE(GiveFocus(frame, frame.FindWindow(wxID_FORWARD)));
     auto steps = [&sim] { return sim.GetProgress().steps; };
@@ -354,7 +283,7 @@ TEST_F(RealInput, F7StepsShiftF7StepsBackF5RunsAndEscapeStops) {
     EXPECT_EQ(sim.PcValue(), 8u);
 
     frame.ToggleBreakpoint(8);
-    TypeAndParse(frame, "addi $1, $1, 1\nbeq $0, $0, -2\nnop\n");
+    Parse(frame, "addi $1, $1, 1\nbeq $0, $0, -2\nnop\n");
     frame.tellRunLimit = [](const wxString&) {};  // no message box if Escape is lost
     ASSERT_TRUE(input.Char(WXK_F5));
     ASSERT_TRUE(WaitFor([&] { return frame.Running() && steps() > 0; }));

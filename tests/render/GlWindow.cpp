@@ -7,7 +7,6 @@
 #include <link.h>
 
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 
 #include "render/Renderer.h"
@@ -54,17 +53,6 @@ Image::Rgb Image::At(int x, int y) const {
 Image::Rgb Image::AtLayout(double x, double y) const {
     return At(static_cast<int>(std::lround(x * view::kScaleX)),
               static_cast<int>(std::lround(y * view::kScaleY)));
-}
-
-bool Image::WritePpm(const std::string& path) const {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) return false;
-    std::fprintf(file, "P6\n%d %d\n255\n", width, height);
-    const size_t row = static_cast<size_t>(width) * kChannels;
-    bool ok = true;
-    for (int y = height - 1; y >= 0; --y)
-        ok = ok && std::fwrite(&pixels[static_cast<size_t>(y) * row], 1, row, file) == row;
-    return std::fclose(file) == 0 && ok;
 }
 
 bool GlWindow::Open(int width, int height) {
@@ -129,13 +117,6 @@ Image GlWindow::Draw(const Simulator& sim, const DisplayOptions& options,
     glReadPixels(0, 0, image.width, image.height, GL_RGB, GL_UNSIGNED_BYTE, image.pixels.data());
     glutSwapBuffers();
     return image;
-}
-
-void LoadProgram(Simulator& sim, Layout layout, const std::wstring& program) {
-    sim.SelectLayout(layout);
-    sim.ParseProgram(program);
-    sim.Reset();
-    sim.LoadInitialData();
 }
 
 }  // namespace tandrel::testing

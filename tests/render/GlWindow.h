@@ -23,9 +23,6 @@ struct Image {
     Rgb At(int x, int y) const;
     // The pixel under a point in layout units.
     Rgb AtLayout(double x, double y) const;
-    // Writes a binary PPM, top row first as image files expect; false when
-    // the file cannot be written.
-    bool WritePpm(const std::string& path) const;
 };
 
 // A double-buffered GLUT window of the canvas's size to draw the datapath
@@ -41,9 +38,5 @@ class GlWindow {
     static Image Draw(const Simulator& sim, const DisplayOptions& options,
                       const ColourTable& colours, double zoom = 1.0, Point fixed = {});
 };
-
-// A simulator on a layout with a parsed program, reset as the Parse button
-// does.
-void LoadProgram(Simulator& sim, Layout layout, const std::wstring& program);
 
 }  // namespace tandrel::testing
