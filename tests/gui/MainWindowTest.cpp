@@ -27,7 +27,9 @@ const char* const kProgram =
 
 using MainWindow = FrameTest;
 
-TEST_F(MainWindow, StartsWithDefaultsAndWritesTheConfiguration) {
+// A first start shows the defaults and writes every option; Parse and Step
+// then show registers and data on every layout, and Reset clears them.
+TEST_F(MainWindow, StartsWithDefaultsAndShowsRegistersAndDataOnEveryLayout) {
     MyFrame& frame = Start();
     EXPECT_EQ(frame.GetSimulator().CurrentLayout(), Layout::Simple);
     EXPECT_EQ(frame.Display().numberFormat, NumberFormat::Decimal);
@@ -39,15 +41,12 @@ TEST_F(MainWindow, StartsWithDefaultsAndWritesTheConfiguration) {
     const std::string conf = ReadFile("tandrel.conf");
     EXPECT_EQ(std::count(conf.begin(), conf.end(), '\n'), option::kLast);
     EXPECT_EQ(frame.List(MyDatalist::kInstructions)->GetItemCount(), 512);
-    EXPECT_EQ(frame.List(MyDatalist::kRegisters)->GetItemCount(), 32);
+    EXPECT_EQ(registers->GetItemCount(), 32);
     EXPECT_EQ(frame.List(MyDatalist::kInstructions)->GetItemText(511, 0), wxT("2044"));
     // Row 0, at the PC, is followed; nobody chose it.
     EXPECT_EQ(frame.List(MyDatalist::kInstructions)->MarkedRow(), 0);
     EXPECT_EQ(frame.List(MyDatalist::kInstructions)->SelectedAddress(), -1);
-}
 
-TEST_F(MainWindow, ParseAndStepShowRegistersAndDataOnEveryLayout) {
-    MyFrame& frame = Start();
     Parse(frame, kProgram);
     EXPECT_EQ(frame.MessagesText()->GetValue(),
               wxT("Instructions successfully parsed. Your program is now ready to run."));
@@ -57,7 +56,6 @@ TEST_F(MainWindow, ParseAndStepShowRegistersAndDataOnEveryLayout) {
     for (int id : {ID_LAYOUT_SIMPLE, ID_LAYOUT_PIPELINED, ID_LAYOUT_FORWARDING}) {
         Command(frame, id);
         Step(frame, id == ID_LAYOUT_SIMPLE ? 7 * 8 : 8 + 4);
-        MyDatalist* registers = frame.List(MyDatalist::kRegisters);
         EXPECT_EQ(Cell(registers, 1), wxT("5")) << id;
         EXPECT_EQ(Cell(registers, 2), wxT("-3")) << id;
         EXPECT_EQ(Cell(registers, 3), wxT("2")) << id;

@@ -7,7 +7,6 @@
 #include <link.h>
 
 #include <cmath>
-#include <cstdlib>
 
 #include "render/Renderer.h"
 #include "render/ViewGeometry.h"
@@ -58,16 +57,12 @@ Image::Rgb Image::AtLayout(double x, double y) const {
 bool GlWindow::Open(int width, int height) {
     if (opened) return true;
     if (!reason.empty()) return false;
-    const char* name = std::getenv("DISPLAY");
-    if (name == nullptr || *name == '\0') {
-        reason = "DISPLAY is not set; run under an X server such as Xvfb";
-        return false;
-    }
     // GLUT ends the process when it cannot open the display, so ask Xlib
     // first.
     Display* display = XOpenDisplay(nullptr);
     if (display == nullptr) {
-        reason = std::string("cannot open X display ") + name;
+        reason = std::string("cannot open X display \"") + XDisplayName(nullptr) +
+                 "\"; run under an X server such as Xvfb";
         return false;
     }
     int argc = 1;

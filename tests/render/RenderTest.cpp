@@ -90,8 +90,6 @@ Point MiddleOfLongestSegment(const Link& output) {
 
 class RenderTest : public ::testing::TestWithParam<Layout> {
   protected:
-    static void SetUpTestSuite() { GlWindow::Open(view::kPixelWidth, view::kPixelHeight); }
-
     void SetUp() override {
         if (!GlWindow::Open(view::kPixelWidth, view::kPixelHeight))
             GTEST_SKIP() << "no display for the drawing: " << GlWindow::Reason();
