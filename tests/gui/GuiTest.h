@@ -12,9 +12,6 @@
 
 namespace tandrel::test {
 
-// True when the window tests have a display to open windows on.
-bool HaveDisplay();
-
 // Lets the toolkit handle what is pending (paints, sizes, posted events).
 void Settle();
 

@@ -17,12 +17,8 @@
 namespace tandrel::test {
 
 namespace {
-bool haveDisplay = false;
+bool haveDisplay = false;  // whether the tests have a display to open windows on
 }  // namespace
-
-bool HaveDisplay() {
-    return haveDisplay;
-}
 
 void Settle() {
     for (int round = 0; round < 5; ++round) {
@@ -71,7 +67,7 @@ wxString Cell(MyDatalist* list, long row) {
 }
 
 void FrameTest::SetUp() {
-    if (!HaveDisplay()) GTEST_SKIP() << "no X display";
+    if (!haveDisplay) GTEST_SKIP() << "no X display";
     previousFolder = std::filesystem::current_path();
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     folder = std::filesystem::temp_directory_path() /

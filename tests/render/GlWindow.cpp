@@ -6,8 +6,6 @@
 #include <dlfcn.h>
 #include <link.h>
 
-#include <cmath>
-
 #include "render/Renderer.h"
 #include "render/ViewGeometry.h"
 
@@ -47,11 +45,6 @@ Image::Rgb Image::At(int x, int y) const {
     const size_t i =
         (static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)) * kChannels;
     return {pixels[i], pixels[i + 1], pixels[i + 2]};
-}
-
-Image::Rgb Image::AtLayout(double x, double y) const {
-    return At(static_cast<int>(std::lround(x * view::kScaleX)),
-              static_cast<int>(std::lround(y * view::kScaleY)));
 }
 
 bool GlWindow::Open(int width, int height) {

@@ -21,8 +21,6 @@ struct Image {
     std::vector<std::uint8_t> pixels;  // RGB, bottom row first
 
     Rgb At(int x, int y) const;
-    // The pixel under a point in layout units.
-    Rgb AtLayout(double x, double y) const;
 };
 
 // A double-buffered GLUT window of the canvas's size to draw the datapath

@@ -44,20 +44,18 @@ std::string Text(Image::Rgb c) {
            ")";
 }
 
-// How many pixels within `radius` pixels of a layout point have the colour;
-// a line one or two pixels wide need not cover the rounded centre pixel.
-int ColourNear(const Image& image, double x, double y, Image::Rgb colour, int radius = 1) {
+// Whether every pixel within `radius` pixels of a layout point has the
+// colour; a failure names the point and the colour found there.
+::testing::AssertionResult OnlyColourNear(const Image& image, double x, double y,
+                                          Image::Rgb colour, int radius = 2) {
     const int cx = static_cast<int>(x * view::kScaleX + 0.5);
     const int cy = static_cast<int>(y * view::kScaleY + 0.5);
-    int found = 0;
     for (int dy = -radius; dy <= radius; ++dy)
-        for (int dx = -radius; dx <= radius; ++dx) found += Near(image.At(cx + dx, cy + dy), colour);
-    return found;
-}
-
-// Whether every pixel within `radius` pixels of a layout point has the colour.
-bool OnlyColourNear(const Image& image, double x, double y, Image::Rgb colour, int radius = 2) {
-    return ColourNear(image, x, y, colour, radius) == (2 * radius + 1) * (2 * radius + 1);
+        for (int dx = -radius; dx <= radius; ++dx)
+            if (!Near(image.At(cx + dx, cy + dy), colour))
+                return ::testing::AssertionFailure()
+                       << x << ", " << y << " is " << Text(image.At(cx, cy));
+    return ::testing::AssertionSuccess();
 }
 
 const Component& FirstOfKind(const Simulator& sim, ElementKind kind) {
@@ -111,8 +109,7 @@ TEST_P(RenderTest, BackgroundAndBodiesTakeTheConfiguredColours) {
 
     // Empty corners of the layout.
     for (const auto& [x, y] : {std::pair{1.0, 1.0}, std::pair{247.0, 172.0}})
-        EXPECT_TRUE(OnlyColourNear(image, x, y, Rgb(background)))
-            << x << ", " << y << " is " << Text(image.AtLayout(x, y));
+        EXPECT_TRUE(OnlyColourNear(image, x, y, Rgb(background)));
 
     // The instruction memory's body runs from the fade colour at the lower
     // left to the component colour at the upper right: across the unit box
@@ -125,9 +122,7 @@ TEST_P(RenderTest, BackgroundAndBodiesTakeTheConfiguredColours) {
         const Image::Rgb expected{mix(component.r, fade.r), mix(component.g, fade.g),
                                   mix(component.b, fade.b)};
         const Point p = BoxPoint(memory, fx, fy);
-        EXPECT_TRUE(OnlyColourNear(image, p.x, p.y, expected, 1))
-            << fx << ", " << fy << ": " << Text(image.AtLayout(p.x, p.y)) << " not near "
-            << Text(expected);
+        EXPECT_TRUE(OnlyColourNear(image, p.x, p.y, expected, 1)) << "not " << Text(expected);
     }
 
     // A translucent background is blended over the white the window was
@@ -135,8 +130,7 @@ TEST_P(RenderTest, BackgroundAndBodiesTakeTheConfiguredColours) {
     config.SetColour(option::kBackgroundColour, Colour::Rgba(0, 100, 200, 128));
     const Image blended = GlWindow::Draw(sim, DisplayOptions{}, ColourTable{config});
     for (const auto& [x, y] : {std::pair{1.0, 1.0}, std::pair{247.0, 172.0}})
-        EXPECT_TRUE(OnlyColourNear(blended, x, y, {127, 177, 227}))
-            << x << ", " << y << " is " << Text(blended.AtLayout(x, y));
+        EXPECT_TRUE(OnlyColourNear(blended, x, y, {127, 177, 227}));
 }
 
 TEST_P(RenderTest, BodiesAndLabelsScaleWithTheZoom) {
@@ -179,19 +173,6 @@ TEST_P(RenderTest, BodiesAndLabelsScaleWithTheZoom) {
     }
 }
 
-TEST_P(RenderTest, AfterAResetThePcOutputIsInTheFirstStageColour) {
-    // Fresh after a reset the PC holds the first instruction in stage 0 with
-    // the rotation at 0, and the highlight starts on stage 0 too.
-    Config config{std::string{}};
-    const ColourTable colours{config};
-    const Image image = GlWindow::Draw(sim, DisplayOptions{}, colours);
-    const Link& pcOut = sim.Datapath().pc->Port(PC::kOutput);
-    const Point middle = MiddleOfLongestSegment(pcOut);
-    const Image::Rgb red = Rgb(config.GetColour(option::kStage1Colour));
-    EXPECT_TRUE(ColourNear(image, middle.x, middle.y, red))
-        << middle.x << ", " << middle.y << " is " << Text(image.AtLayout(middle.x, middle.y));
-}
-
 TEST_P(RenderTest, HiddenControlLinesLeaveNothingBehind) {
     Config config{std::string{}};
     const ColourTable colours{config};
@@ -220,8 +201,7 @@ TEST_P(RenderTest, HiddenControlLinesLeaveNothingBehind) {
     EXPECT_TRUE(OnlyColourNear(hidden, centre.x, centre.y, background));
     for (const Point& p : wires) {
         EXPECT_FALSE(OnlyColourNear(shown, p.x, p.y, background, 1)) << p.x << ", " << p.y;
-        EXPECT_TRUE(OnlyColourNear(hidden, p.x, p.y, background, 1))
-            << p.x << ", " << p.y << " is " << Text(hidden.AtLayout(p.x, p.y));
+        EXPECT_TRUE(OnlyColourNear(hidden, p.x, p.y, background, 1));
     }
 }
 
