@@ -100,11 +100,9 @@ MyFrame& FrameTest::Start() {
     wxTheApp->SetTopWindow(frame);
     frame->FinishStartup();
     // The drawing takes its size from the laid-out window, which a loaded
-    // machine may deliver after more than one Settle.
-    for (int round = 0; round < 200; ++round) {
-        Settle();
-        if (frame->Canvas()->Painted() && frame->Canvas()->Geometry().width > 50) break;
-    }
+    // machine may deliver after more than one Settle, and the first paint
+    // may come a moment after the last size change.
+    WaitFor([&] { return frame->Canvas()->Painted() && frame->Canvas()->Geometry().width > 50; });
     return *frame;
 }
 
