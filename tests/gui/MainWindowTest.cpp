@@ -72,8 +72,8 @@ TEST_F(MainWindow, ProgramLinesKeepTheirStageColoursAcrossAParse) {
     MyFrame& frame = Start();
     Command(frame, ID_LAYOUT_PIPELINED);
     for (int parse = 0; parse < 2; ++parse) {
-        Type(frame, kProgram);
-        for (int i = 0; i < 3 - parse; ++i) Command(frame, wxID_FORWARD, wxEVT_BUTTON);
+        Parse(frame, kProgram);
+        Step(frame, 3 - parse);
         for (int line = 0; line < 8; ++line) {
             const int slot = frame.GetSimulator().InstructionRowColour(line * 4u);
             const Colour want = slot == Simulator::kWhiteRow
