@@ -50,6 +50,7 @@ void RunUntilDone(benchmark::State& state) {
     long long steps = 0;
     for (auto _ : state) {
         Simulator sim;
+        sim.KeepHistory(false);  // as the command line runs
         cli::LoadDefinitionFile(sim, ProgramFile(), layout);
         const cli::RunOutcome outcome = cli::RunProgram(sim, limits, cli::ProgramEnd(sim));
         steps = outcome.steps;
@@ -73,6 +74,7 @@ void ExplainUntilDone(benchmark::State& state) {
     std::size_t events = 0;
     for (auto _ : state) {
         Simulator sim;
+        sim.KeepHistory(false);  // as the command line runs
         cli::LoadDefinitionFile(sim, ProgramFile(), layout);
         Explainer explainer;
         explainer.Start(sim);

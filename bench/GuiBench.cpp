@@ -325,6 +325,7 @@ void BM_RunLoopVsCli(benchmark::State& state) {
 
         const auto [cliWall, cliCpuTime] = Timed([&] {
             Simulator sim;
+            sim.KeepHistory(false);  // as the command line runs
             load.push_back(Timed([&] { cli::LoadDefinitionFile(sim, file, layout); }).first);
             const cli::RunOutcome outcome =
                 cli::RunProgram(sim, cli::RunLimits{}, cli::ProgramEnd(sim));

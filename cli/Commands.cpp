@@ -145,6 +145,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
 
     CoreOutputToErrors redirect(err);
     Simulator sim;
+    sim.KeepHistory(false);  // nothing here steps back
     LoadDefinitionFile(sim, options.file, options.layout);
     if (options.command == Command::Check) return Check(sim, options, out);
 

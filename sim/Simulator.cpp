@@ -103,7 +103,7 @@ void Simulator::RunPass() {
 }
 
 InstructionKind Simulator::StartStep() {
-    if (history.Empty()) history.Keep(steps, Capture(), steps);
+    if (keepHistory && history.Empty()) history.Keep(steps, Capture(), steps);
     // On Simple the PC moves on only in the cycle's last pass, so it still
     // names the instruction the cycle runs.
     return layout == Layout::Simple ? parser->GetInstructionKind(PcValue())
@@ -132,7 +132,8 @@ void Simulator::FinishStep(InstructionKind running) {
         AdvanceColours();
         AdvanceFollow(address);
     }
-    if (history.Wants(steps)) history.Keep(steps, Capture(history.LatestAtOrBefore(steps)), steps);
+    if (keepHistory && history.Wants(steps))
+        history.Keep(steps, Capture(history.LatestAtOrBefore(steps)), steps);
 }
 
 void Simulator::CountCompleted(InstructionKind simpleInstruction) {

@@ -112,6 +112,12 @@ class Simulator {
     // (an edit of the data memory, say): the steps before it cannot be
     // replayed any more.
     void ClearHistory() { history.Clear(); }
+    // Whether Steps are remembered at all: a run that never goes back (the
+    // command line's) need not pay for the checkpoints.
+    void KeepHistory(bool keep) {
+        keepHistory = keep;
+        history.Clear();
+    }
     const History& GetHistory() const { return history; }
     Progress GetProgress() const;
 
@@ -242,6 +248,7 @@ class Simulator {
     long long instructions = 0;
     std::array<bool, kStages> stageSquashed{};
     History history;
+    bool keepHistory = true;
     void RecordFacts();
 
     BuiltLayout datapath;
