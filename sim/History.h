@@ -62,7 +62,7 @@ struct MachineSnapshot {
 // have been replayed.
 class History {
   public:
-    static constexpr long long kInterval = 64;
+    static constexpr long long kInterval = 256;
     static constexpr std::size_t kBudget = 512;
     // Steps either side of the current one that keep every checkpoint.
     static constexpr long long kNearby = kInterval * static_cast<long long>(kBudget) / 4;
