@@ -222,50 +222,12 @@ void BM_RebuildLists(benchmark::State& state) {
 }
 BENCHMARK(BM_RebuildLists)->Unit(benchmark::kMillisecond);
 
-// Run (F5) of the 10,000-round loop, from Reset until the window says it is
-// done, showing the machine as it goes: compare with cli_bench's
-// RunUntilDone of the same program (budget: 1.5 times as long).
-void BM_RunLoop(benchmark::State& state) {
-    const auto layout = static_cast<Layout>(state.range(0));
-    MyFrame* frame = PrepareStep(state, layout);
-    if (frame == nullptr) return;
-    std::string text = LoopProgram();
-    text.erase(text.rfind("Data:"));  // the editor keeps the initial data apart
-    frame->ProgramText()->SetValue(wxString::FromUTF8(text));
-    Command(*frame, ID_PARSE_BUTTON, wxEVT_BUTTON);
-    Settle();
-    for (auto _ : state) {
-        Command(*frame, wxID_STOP, wxEVT_BUTTON);
-        Command(*frame, ID_RUN, wxEVT_BUTTON);
-        // The main loop's part: events first, then the idle time Run uses.
-        while (frame->Running()) {
-            wxTheApp->ProcessPendingEvents();
-            while (wxTheApp->Pending()) wxTheApp->Dispatch();
-            wxTheApp->ProcessIdle();
-        }
-        if (frame->GetSimulator().GetRegisters()->Read(2) != 3u * kIterations) {
-            state.SkipWithError(("the loop did not finish: " + frame->RunState()).utf8_str());
-            break;
-        }
-    }
-    state.counters["steps"] = static_cast<double>(frame->GetSimulator().GetProgress().steps);
-    frame->ProgramText()->SetValue(kProgram);
-    Command(*frame, ID_PARSE_BUTTON, wxEVT_BUTTON);
-}
-BENCHMARK(BM_RunLoop)
-    ->ArgName("layout")
-    ->Arg(static_cast<int>(Layout::Simple))
-    ->Arg(static_cast<int>(Layout::Pipelined))
-    ->Arg(static_cast<int>(Layout::Forwarding))
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(3);
-
 // The window's Run of the loop and the command line's run of it, taken in
 // turns in this one process so both meet the same load; the counters give
 // the medians of the turns and their ratio (budget: 1.5). The window's turn
-// is Reset, Run to the end and the redraws that come with it, as in
-// BM_RunLoop; the command line's is RunUntilDone in cli_bench: a new
-// machine, the definition file read and parsed, and --until-done's run.
+// is Reset, Run (F5) to the end and the redraws that come with it; the
+// command line's is RunUntilDone in cli_bench: a new machine, the definition
+// file read and parsed, and --until-done's run.
 // Apart, as counters too: the window's Reset alone, one showing of the
 // machine (lists and drawing, as the final one and each during the run) and
 // the command line's reading of the file.
