@@ -5,17 +5,12 @@
 
 namespace tandrel {
 
-Link::Link() {
-    for (int kind = kFirstInstructionKind; kind <= kLastInstructionKind; ++kind)
-        usedBy[kind] = false;
-}
-
 void Link::SetBitRange(int, int) {}
 
 void Link::SetUsed(int code, bool used) {
     auto markRange = [this](InstructionKind first, InstructionKind last) {
         for (int kind = static_cast<int>(first); kind <= static_cast<int>(last); ++kind)
-            usedBy[kind] = true;
+            usedBy_ |= 1u << kind;
     };
     switch (code) {
         case use::kAllButNop:
@@ -25,12 +20,12 @@ void Link::SetUsed(int code, bool used) {
             markRange(InstructionKind::ADD, InstructionKind::OR);
             break;
         default:
-            usedBy[code] = used;
+            if (code < 0 || code >= kUseBits) return;  // no instruction has such a code
+            if (used)
+                usedBy_ |= 1u << code;
+            else
+                usedBy_ &= ~(1u << code);
     }
-}
-
-bool Link::IsUsedBy(int kind) {
-    return usedBy[kind];
 }
 
 int Link::PortX() const {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -36,7 +35,10 @@ class Link {
     // Marks which instruction kinds use this wire; the group codes mark a
     // whole group and always mark it used.
     void SetUsed(int code, bool used);
-    bool IsUsedBy(int kind);
+    // False for a kind the table never mentions (none, or a stray value).
+    bool IsUsedBy(int kind) const {
+        return kind >= 0 && kind < kUseBits && ((usedBy_ >> kind) & 1u) != 0;
+    }
 
     // Wire end in layout units, truncated as the drawing does.
     int PortX() const;
@@ -44,10 +46,21 @@ class Link {
 
     std::wstring ValueText(NumberFormat format) const;
 
+    // What a pass reads and writes comes first, so that it shares a cache
+    // line with the object's start; the drawing's fields follow.
+    std::uint64_t value = 0;
+
+  protected:
+    // An input's bit range as a shift and a mask, so reading is two
+    // operations, and where its readiness is kept once the wiring is
+    // resolved (see InputLink).
+    std::uint64_t mask_ = 0xFFFFFFFFu;
+    int shift_ = 0;
+    const bool* feedActive_ = nullptr;
+
+  public:
     bool defaultReady = false;
     bool is16Bit = false;
-    std::uint64_t value = 0;
-    std::map<int, bool> usedBy;
     bool isOutput = false;
     bool showLabel = false;
     bool controlLine = false;
@@ -63,7 +76,14 @@ class Link {
     Component* owner = nullptr;
 
   protected:
-    Link();
+    Link() = default;
+
+  private:
+    // One bit per instruction kind. A set of bits rather than a map: a map
+    // gave every port ten heap nodes, scattered between the ports a pass
+    // reads.
+    static constexpr int kUseBits = 32;
+    std::uint32_t usedBy_ = 0;
 };
 
 class InputLink final : public Link {
@@ -107,11 +127,7 @@ class InputLink final : public Link {
     bool AskSource() const;
     std::uint64_t SourceValue() const;
 
-    // The bit range as a shift and a mask, so reading is two operations.
-    int shift_ = 0;
-    std::uint64_t mask_ = 0xFFFFFFFFu;
     const std::uint64_t* feed_ = nullptr;
-    const bool* feedActive_ = nullptr;
 };
 
 class OutputLink : public Link {

@@ -26,8 +26,7 @@ float Clamp01(float v) {
 // Whether a wire's used-by table lists an instruction kind; a kind the table
 // never mentions (none, or a stray value) is not listed.
 bool UsedBy(const Link& link, InstructionKind kind) {
-    const auto it = link.usedBy.find(static_cast<int>(kind));
-    return it != link.usedBy.end() && it->second;
+    return link.IsUsedBy(static_cast<int>(kind));
 }
 
 // The coloured part of a wire's state, shared by wires and dots: which

@@ -18,8 +18,7 @@ constexpr std::uint64_t kWbRegWrite = 2;
 constexpr int kSimpleLevels = 7;
 
 bool Uses(const Link& link, int kind) {
-    const auto found = link.usedBy.find(kind);
-    return found != link.usedBy.end() && found->second;
+    return link.IsUsedBy(kind);
 }
 
 // Which instruction kinds use an output, by the layout's use table.
