@@ -36,7 +36,7 @@ void Mux3::Evaluate() {
     // Only the forwarding unit drives Control, with 0, 1 or 2; anything else
     // holds the previous output.
     if (select <= kInput3) SetOutput(kOutput, Input(static_cast<int>(select)));
-    Settle(InputPort(kInput1).IsReady() && InputPort(kControl).IsReady());
+    SettleWhen([this] { return InputPort(kInput1).IsReady() && InputPort(kControl).IsReady(); });
 }
 
 ALU::ALU(std::wstring name, Box box, bool isPcPath)

@@ -126,22 +126,12 @@ Link* Component::PortByIndex(int i) const {
     return ports[static_cast<size_t>(i)].get();
 }
 
-Link& Component::Port(int i) const {
-    Link* link = PortByIndex(i);
-    if (link == nullptr) throw std::out_of_range("no such port");
-    return *link;
+void Component::NoSuchPort() {
+    throw std::out_of_range("no such port");
 }
 
-InputLink& Component::In(int i) const {
-    Link& link = Port(i);
-    if (link.isOutput) throw std::logic_error("port is not an input");
-    return static_cast<InputLink&>(link);
-}
-
-OutputLink& Component::Out(int i) const {
-    Link& link = Port(i);
-    if (!link.isOutput) throw std::logic_error("port is not an output");
-    return static_cast<OutputLink&>(link);
+void Component::WrongDirection(bool wantedInput) {
+    throw std::logic_error(wantedInput ? "port is not an input" : "port is not an output");
 }
 
 std::wstring Component::DescribeSide(double mouseX, NumberFormat format) const {

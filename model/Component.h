@@ -123,16 +123,32 @@ class Component {
 
     int PortCount() const { return static_cast<int>(ports.size()); }
     Link* PortByIndex(int i) const;
-    Link& Port(int i) const;
-    InputLink& In(int i) const;
-    OutputLink& Out(int i) const;
+    // Checked look-ups, in line because the simulator asks them every pass;
+    // the throwing is kept out of line.
+    Link& Port(int i) const {
+        if (i < 0 || i >= PortCount()) NoSuchPort();
+        return *ports[static_cast<size_t>(i)];
+    }
+    InputLink& In(int i) const {
+        Link& link = Port(i);
+        if (link.isOutput) WrongDirection(true);
+        return static_cast<InputLink&>(link);
+    }
+    OutputLink& Out(int i) const {
+        Link& link = Port(i);
+        if (!link.isOutput) WrongDirection(false);
+        return static_cast<OutputLink&>(link);
+    }
 
     // Pop-up texts: the values on the side of the box under the mouse, and
     // every port with its name.
     std::wstring DescribeSide(double mouseX, NumberFormat format) const;
     std::wstring DescribePorts(NumberFormat format) const;
 
+    // What a pass touches first, next to the object's start.
     float brightness = 1.0f;
+    bool activeNext = false;
+    bool active = false;
     std::vector<std::unique_ptr<Link>> ports;  // index = port number
     int stage = 0;
     std::wstring name;
@@ -141,16 +157,18 @@ class Component {
     double labelX, labelY;
     double width, height;
     int componentId;
-    bool activeNext = false;
-    bool active = false;
     bool isControl;
     bool isPcPath;
 
   protected:
     // The step every element ends its evaluation with: an element that is not
     // yet active becomes active at the end of the pass once it is ready.
-    void Settle(bool ready) {
-        if (!active && ready) activeNext = true;
+    // `ready()` is asked only while the element is still dark: on the
+    // pipelined layouts everything is active, and a pass should not walk to
+    // the ports' readiness for nothing.
+    template <typename Ready>
+    void SettleWhen(Ready&& ready) {
+        if (!active && ready()) activeNext = true;
     }
     // The same with every input as the condition, asked only when it matters.
     void Settle() {
@@ -168,6 +186,8 @@ class Component {
     void SetOutput(int port, std::uint64_t v) { OutputPort(port).value = v; }
 
   private:
+    [[noreturn]] static void NoSuchPort();
+    [[noreturn]] static void WrongDirection(bool wantedInput);
     void Store(int port, std::unique_ptr<Link> link, const PortSpec& shape);
     std::vector<InputLink*> inputs_;  // the input ports in ascending order, for PullInputs
 };

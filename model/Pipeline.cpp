@@ -182,7 +182,7 @@ void Forwarding::Evaluate() {
     const bool memWbWrites = Input(kMemWbRegWrite) != 0;
     SetOutput(kForwardA, Select(Input(kReadReg1), exMem, exMemWrites, memWb, memWbWrites));
     SetOutput(kForwardB, Select(Input(kReadReg2), exMem, exMemWrites, memWb, memWbWrites));
-    Settle(InputPort(kReadReg1).IsReady());
+    SettleWhen([this] { return InputPort(kReadReg1).IsReady(); });
 }
 
 }  // namespace tandrel

@@ -83,7 +83,7 @@ void Registers::Evaluate() {
         if (phase > 1 && n != 0) storage[n] = Input(kWriteData);  // register 0 is always 0
         if (regWrite != 0) phase = (phase + 1) % period;
     }
-    Settle(InputPort(kReadReg1).IsReady() && InputPort(kReadReg2).IsReady());
+    SettleWhen([this] { return InputPort(kReadReg1).IsReady() && InputPort(kReadReg2).IsReady(); });
 }
 
 bool Registers::InputsReady() const {
