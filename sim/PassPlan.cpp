@@ -1,5 +1,8 @@
 #include "sim/PassPlan.h"
 
+#include <algorithm>
+#include <functional>
+
 namespace tandrel {
 
 namespace {
@@ -79,6 +82,10 @@ PassPlan::PassPlan(const std::vector<std::unique_ptr<Component>>& elements, cons
             if (element == pc) pcReady_.push_back(input.FeedActive());
         }
     }
+    // The copies are independent of one another (each writes an input and
+    // reads an output), so they go in the order of the inputs in memory.
+    std::sort(copies_.begin(), copies_.end(),
+              [](const Copy& a, const Copy& b) { return std::less<>()(a.to, b.to); });
 }
 
 bool PassPlan::RunSingleCycle() const {

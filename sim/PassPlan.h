@@ -46,6 +46,9 @@ class PassPlan {
         for (Component* element : evaluated_) element->Evaluate();
     }
     void CopyInputs() const {
+        // Most of a pipelined pass is this loop; unrolled, its bookkeeping
+        // costs a quarter as much.
+#pragma GCC unroll 4
         for (const Copy& copy : copies_) *copy.to = *copy.from;
     }
 
