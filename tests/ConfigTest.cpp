@@ -1,12 +1,10 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "config/Config.h"
+#include "tests/TempDir.h"
 
 namespace tandrel {
 namespace {
@@ -16,28 +14,12 @@ namespace fs = std::filesystem;
 // A configuration file in a folder of its own, removed afterwards.
 class ConfigFile : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir =
-            fs::temp_directory_path() /
-            ("tandrel-config-" + std::to_string(::getpid()) +
-             "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
-        path = (dir / "tandrel.conf").string();
-    }
-    void TearDown() override { fs::remove_all(dir); }
+    Config Read(const std::string& text) { return Config(temp.Write("tandrel.conf", text)); }
+    std::string Written() const { return temp.Read("tandrel.conf"); }
 
-    Config Read(const std::string& text) {
-        std::ofstream(path, std::ios::binary) << text;
-        return Config(path);
-    }
-    std::string Written() {
-        std::stringstream text;
-        text << std::ifstream(path).rdbuf();
-        return text.str();
-    }
-
-    fs::path dir;
-    std::string path;
+    test::TempDir temp;
+    const fs::path dir{temp.path};
+    const std::string path = temp.File("tandrel.conf");
 };
 
 // Every option's default, as a saved file writes them.

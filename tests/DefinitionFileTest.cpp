@@ -10,41 +10,27 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "tests/DatapathRunner.h"
+#include "tests/TempDir.h"
 
 namespace tandrel {
 namespace {
 
 namespace fs = std::filesystem;
 
+// A folder of the test's own.
 class DefinitionFileTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("tandrel-def-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(dir, ignored);
-    }
-    std::wstring File(const std::string& name) const { return (dir / name).wstring(); }
-    std::string Read(const std::string& name) const {
-        std::ifstream in(dir / name, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    void Write(const std::string& name, const std::string& bytes) const {
-        std::ofstream(dir / name, std::ios::binary) << bytes;
-    }
-    fs::path dir;
+    std::wstring File(const std::string& name) const { return temp.WideFile(name); }
+    std::string Read(const std::string& name) const { return temp.Read(name); }
+    void Write(const std::string& name, const std::string& bytes) const { temp.Write(name, bytes); }
+    test::TempDir temp;
+    const fs::path dir{temp.path};
 };
 
 // Everything a saved program consists of, as the simulator holds it.

@@ -4,50 +4,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
-#include <set>
-#include <sstream>
 #include <string>
+
+#include "tests/TempDir.h"
 
 namespace tandrel {
 namespace clitest {
 
-// A fresh folder for one test, removed with everything in it afterwards.
-class TempDir {
-  public:
-    TempDir() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "tandrel-cli-test-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr) path = pattern;
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        if (!path.empty()) std::filesystem::remove_all(path, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    std::string Write(const std::string& name, const std::string& contents) const {
-        const std::string file = path + "/" + name;
-        std::ofstream(file, std::ios::binary) << contents;
-        return file;
-    }
-    std::string Read(const std::string& name) const {
-        std::ifstream in(path + "/" + name, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-    std::set<std::string> Names() const {
-        std::set<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(path))
-            names.insert(entry.path().filename().string());
-        return names;
-    }
-
-    std::string path;
-};
+using test::TempDir;
 
 struct Result {
     int status = -1;

@@ -9,6 +9,7 @@
 
 #include "app/MyDatalist.h"
 #include "app/MyFrame.h"
+#include "tests/TempDir.h"
 
 namespace tandrel::test {
 
@@ -41,10 +42,11 @@ class FrameTest : public ::testing::Test {
 
     // Creates and shows the main window as the program's start-up does.
     MyFrame& Start();
-    void WriteFile(const std::string& name, const std::string& text);
-    std::string ReadFile(const std::string& name) const;
+    void WriteFile(const std::string& name, const std::string& text) { temp.Write(name, text); }
+    std::string ReadFile(const std::string& name) const { return temp.Read(name); }
 
-    std::filesystem::path folder;
+    TempDir temp;
+    const std::filesystem::path folder{temp.path};
     std::filesystem::path previousFolder;
     MyFrame* frame = nullptr;
 };

@@ -1,13 +1,10 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 #include <wx/app.h>
 #include <wx/init.h>
 #include <wx/uiaction.h>
 #include <wx/utils.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 #include "app/Ids.h"
 #include "config/Config.h"
@@ -69,12 +66,6 @@ wxString Cell(MyDatalist* list, long row) {
 void FrameTest::SetUp() {
     if (!haveDisplay) GTEST_SKIP() << "no X display";
     previousFolder = std::filesystem::current_path();
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    folder = std::filesystem::temp_directory_path() /
-             (std::string("tandrel-gui-") + info->test_suite_name() + "-" + info->name() + "-" +
-              std::to_string(::getpid()));
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
     std::filesystem::current_path(folder);
 }
 
@@ -84,10 +75,8 @@ void FrameTest::TearDown() {
         Settle();
         frame = nullptr;
     }
-    if (!previousFolder.empty()) {
-        std::filesystem::current_path(previousFolder);
-        std::filesystem::remove_all(folder);
-    }
+    // Out of the folder before it is removed.
+    if (!previousFolder.empty()) std::filesystem::current_path(previousFolder);
 }
 
 MyFrame& FrameTest::Start() {
@@ -104,16 +93,6 @@ MyFrame& FrameTest::Start() {
     // may come a moment after the last size change.
     WaitFor([&] { return frame->Canvas()->Painted() && frame->Canvas()->Geometry().width > 50; });
     return *frame;
-}
-
-void FrameTest::WriteFile(const std::string& name, const std::string& text) {
-    std::ofstream(folder / name, std::ios::binary) << text;
-}
-
-std::string FrameTest::ReadFile(const std::string& name) const {
-    std::stringstream text;
-    text << std::ifstream(folder / name, std::ios::binary).rdbuf();
-    return text.str();
 }
 
 }  // namespace tandrel::test
