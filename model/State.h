@@ -1,7 +1,9 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <map>
+#include <utility>
 
 #include "model/Component.h"
 
@@ -23,13 +25,59 @@ class PC : public Component {
     int latchAt;
 };
 
-// Shared base of the three memories (one drawing shape, one storage map).
+// A memory's words by address, in address order. A location never written
+// reads 0 and exists from then on. The register file and the instruction
+// memory are read several times in every pass, mostly at the addresses of
+// the pass before, so the store remembers where it last found a few words;
+// it forgets whenever a word could leave (clear, assignment), and nothing
+// else can reach the words to remove one.
+class WordStore {
+  public:
+    using Words = std::map<std::uint64_t, std::uint64_t>;
+    using const_iterator = Words::const_iterator;
+
+    WordStore() = default;
+    WordStore(const WordStore& other) : words_(other.words_) {}
+    WordStore& operator=(const WordStore& other) { return *this = other.words_; }
+    WordStore& operator=(Words words) {
+        words_ = std::move(words);
+        Forget();
+        return *this;
+    }
+
+    std::uint64_t& operator[](std::uint64_t key) {
+        Seen& seen = seen_[key % kSeen];
+        if (seen.word == nullptr || seen.key != key) seen = {key, &words_[key]};
+        return *seen.word;
+    }
+    void clear() {
+        words_.clear();
+        Forget();
+    }
+    const_iterator find(std::uint64_t key) const { return words_.find(key); }
+    const_iterator begin() const { return words_.begin(); }
+    const_iterator end() const { return words_.end(); }
+    std::size_t size() const { return words_.size(); }
+
+  private:
+    struct Seen {
+        std::uint64_t key = 0;
+        std::uint64_t* word = nullptr;
+    };
+    static constexpr std::size_t kSeen = 8;
+    void Forget() { seen_.fill(Seen{}); }
+
+    Words words_;
+    std::array<Seen, kSeen> seen_{};
+};
+
+// Shared base of the three memories (one drawing shape, one word store).
 class Memory : public Component {
   public:
     // The stored value; a location never written reads 0 and exists from then on.
     std::uint64_t Read(std::uint64_t key) { return storage[key]; }
 
-    std::map<std::uint64_t, std::uint64_t> storage;
+    WordStore storage;
 
   protected:
     using Component::Component;

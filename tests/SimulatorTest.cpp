@@ -188,5 +188,19 @@ TEST(Elements, TheRegisterFileWaitsForItsControlAndNumbers) {
     EXPECT_EQ(sim.PcValue(), 0u);
 }
 
+// A memory remembers where it last found words; a word that is gone, or
+// another store's, must never be read through that memory.
+TEST(Elements, AMemoryReadsNoWordThatIsGoneOrNotItsOwn) {
+    WordStore store;
+    store[3] = 7;
+    store.clear();
+    EXPECT_EQ(store[3], 0u);
+    store = WordStore::Words{{3, 9}};
+    EXPECT_EQ(store[3], 9u);
+    WordStore copy = store;
+    copy[3] = 1;
+    EXPECT_EQ(store[3], 9u);
+}
+
 }  // namespace
 }  // namespace tandrel
