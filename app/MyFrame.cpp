@@ -147,6 +147,16 @@ MyFrame::MyFrame(const wxString& title, const wxPoint& pos, const wxSize& size)
     simulator->SelectLayout(ConfiguredLayout(config));
     display.numberFormat = ConfiguredFormat(config);
     display.CopyFrom(config);
+    // The first picture's zoom, for the warm-up: fitted, the drawing takes
+    // the width beside the left panel on a screen of the usual shape.
+    double firstZoom = glWindow->Zoom();
+    if (glWindow->Fitted()) {
+        const int left = simulatorSplitter->IsSplit() ? simulatorSplitter->GetSashPosition() +
+                                                            simulatorSplitter->GetSashSize()
+                                                      : 0;
+        firstZoom = FitZoom(GetClientSize().x - left, GetClientSize().y);
+    }
+    canvas->WarmUp(simulator->CurrentLayout(), firstZoom);
 
     BuildHelp(false);
     BuildIcons();
