@@ -87,6 +87,14 @@ void MyGLCanvas::WarmUp(tandrel::Layout layout, double zoom) {
         });
 }
 
+std::thread MyGLCanvas::StartLoadingDriver() {
+    Display* x = wxGetX11Display();
+    if (x == nullptr) return {};
+    // The first question to the display's GLX loads the driver; the canvas
+    // asking the same later finds it loaded.
+    return std::thread([x] { glXQueryExtensionsString(x, DefaultScreen(x)); });
+}
+
 void MyGLCanvas::FinishWarmUp() {
     if (offscreen == 0) return;
     if (warmUp.joinable()) warmUp.join();

@@ -72,6 +72,11 @@ class MyGLCanvas : public wxGLCanvas {
     // paint waits for it and finds the code made (and the labels rasterised
     // if the zoom was right). Does nothing on a display without X11.
     void WarmUp(tandrel::Layout layout, double zoom);
+    // Loading the driver and its compiler is most of what making the first
+    // canvas costs; this starts it on a worker thread, for a program to call
+    // before it builds the widgets that come before the canvas. Join the
+    // thread (an empty one without X11) once the canvas is made.
+    static std::thread StartLoadingDriver();
     ~MyGLCanvas() override;
     // The unshown window on the warm-up's thread, the canvas's elsewhere.
     unsigned long GetXWindow() const override;
