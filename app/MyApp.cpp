@@ -15,13 +15,13 @@ class MyApp : public wxApp {
   public:
     bool OnInit() override {
         // The OpenGL driver loads while the widgets before the canvas are made.
-        std::thread driver = MyGLCanvas::StartLoadingDriver();
+        MyGLCanvas::StartLoadingDriver();
         // The frame starts at the size it is maximized to: the stored sash
         // positions are applied at the end of start-up, and a window still
         // at a small size would push them aside (and store that).
         const wxRect screen = wxGetClientDisplayRect();
         auto* frame = new MyFrame(wxT("Tandrel"), screen.GetPosition(), screen.GetSize());
-        if (driver.joinable()) driver.join();
+        MyGLCanvas::FinishLoadingDriver();  // the frame has waited for it already
         // For bench/startup.sh: the program says when its first picture is
         // on screen (nanoseconds of the system clock) and then ends.
         if (wxGetenv(wxT("TANDREL_EXIT_AFTER_FIRST_FRAME")) != nullptr) {

@@ -36,6 +36,8 @@ MyGLCanvas::MyGLCanvas(Simulator& simulator_, const DisplayState& display_,
 namespace {
 // The warm-up's window, set on its own thread only.
 thread_local unsigned long warmUpDrawable = 0;
+// The thread StartLoadingDriver started, until FinishLoadingDriver.
+std::thread driverLoading;
 }  // namespace
 
 MyGLCanvas::~MyGLCanvas() {
@@ -87,12 +89,15 @@ void MyGLCanvas::WarmUp(tandrel::Layout layout, double zoom) {
         });
 }
 
-std::thread MyGLCanvas::StartLoadingDriver() {
+void MyGLCanvas::StartLoadingDriver() {
     Display* x = wxGetX11Display();
-    if (x == nullptr) return {};
-    // The first question to the display's GLX loads the driver; the canvas
-    // asking the same later finds it loaded.
-    return std::thread([x] { glXQueryExtensionsString(x, DefaultScreen(x)); });
+    if (x == nullptr || driverLoading.joinable()) return;
+    // The first question to the display's GLX loads the driver.
+    driverLoading = std::thread([x] { glXQueryExtensionsString(x, DefaultScreen(x)); });
+}
+
+void MyGLCanvas::FinishLoadingDriver() {
+    if (driverLoading.joinable()) driverLoading.join();
 }
 
 void MyGLCanvas::FinishWarmUp() {

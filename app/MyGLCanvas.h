@@ -73,10 +73,12 @@ class MyGLCanvas : public wxGLCanvas {
     // if the zoom was right). Does nothing on a display without X11.
     void WarmUp(tandrel::Layout layout, double zoom);
     // Loading the driver and its compiler is most of what making the first
-    // canvas costs; this starts it on a worker thread, for a program to call
-    // before it builds the widgets that come before the canvas. Join the
-    // thread (an empty one without X11) once the canvas is made.
-    static std::thread StartLoadingDriver();
+    // canvas costs. A program starts it on a worker thread before it builds
+    // the widgets that come before the canvas, and waits for it just before
+    // the canvas is made: two threads loading at once would each load it.
+    // Does nothing without X11; waiting without a start does nothing.
+    static void StartLoadingDriver();
+    static void FinishLoadingDriver();
     ~MyGLCanvas() override;
     // The unshown window on the warm-up's thread, the canvas's elsewhere.
     unsigned long GetXWindow() const override;
