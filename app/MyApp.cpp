@@ -14,11 +14,14 @@ namespace tandrel {
 class MyApp : public wxApp {
   public:
     bool OnInit() override {
+        // The OpenGL driver loads while the widgets before the canvas are made.
+        MyGLCanvas::StartLoadingDriver();
         // The frame starts at the size it is maximized to: the stored sash
         // positions are applied at the end of start-up, and a window still
         // at a small size would push them aside (and store that).
         const wxRect screen = wxGetClientDisplayRect();
         auto* frame = new MyFrame(wxT("Tandrel"), screen.GetPosition(), screen.GetSize());
+        MyGLCanvas::FinishLoadingDriver();  // the frame has waited for it already
         // For bench/startup.sh: the program says when its first picture is
         // on screen (nanoseconds of the system clock) and then ends.
         if (wxGetenv(wxT("TANDREL_EXIT_AFTER_FIRST_FRAME")) != nullptr) {

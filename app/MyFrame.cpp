@@ -147,6 +147,22 @@ MyFrame::MyFrame(const wxString& title, const wxPoint& pos, const wxSize& size)
     simulator->SelectLayout(ConfiguredLayout(config));
     display.numberFormat = ConfiguredFormat(config);
     display.CopyFrom(config);
+    // The first picture's zoom, for the warm-up: fitted, the drawing takes
+    // the page beside the left panel, less the timeline; the text above it
+    // is not known yet, and on a screen of the usual shape the width decides.
+    double firstZoom = glWindow->Zoom();
+    if (glWindow->Fitted()) {
+        const wxSize page = GetClientSize() - notebook->CalcSizeFromPage(wxSize(0, 0));
+        const int left =
+            config.GetFlag(option::kShowLeftPanel)
+                ? simulatorSplitter->GetSashPosition() + simulatorSplitter->GetSashSize()
+                : 0;
+        const int below = drawingSplitter->IsSplit() ? config.GetInteger(option::kTimelineHeight) +
+                                                           drawingSplitter->GetSashSize()
+                                                     : 0;
+        firstZoom = FitZoom(page.x - left, page.y - below);
+    }
+    canvas->WarmUp(simulator->CurrentLayout(), firstZoom);
 
     BuildHelp(false);
     BuildIcons();

@@ -1,8 +1,10 @@
 #include "app/MyGLCanvas.h"
 
+#include <GL/glx.h>
 #include <wx/dcclient.h>
 #include <wx/utils.h>
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -29,6 +31,81 @@ MyGLCanvas::MyGLCanvas(Simulator& simulator_, const DisplayState& display_,
       frame(frame_) {
     // The pane around sizes the canvas to the view; the drawing scales.
     SetMinSize(wxSize(50, 50));
+}
+
+namespace {
+// The warm-up's window, set on its own thread only.
+thread_local unsigned long warmUpDrawable = 0;
+// The thread StartLoadingDriver started, until FinishLoadingDriver.
+std::thread driverLoading;
+}  // namespace
+
+MyGLCanvas::~MyGLCanvas() {
+    FinishWarmUp();
+}
+
+unsigned long MyGLCanvas::GetXWindow() const {
+    return warmUpDrawable != 0 ? warmUpDrawable : wxGLCanvas::GetXWindow();
+}
+
+void MyGLCanvas::WarmUp(tandrel::Layout layout, double zoom) {
+    Display* x = wxGetX11Display();
+    const auto* visual = static_cast<const XVisualInfo*>(GetXVisualInfo());
+    if (warmUp.joinable() || initialised || x == nullptr || visual == nullptr) return;
+    // A window of the canvas's own kind, never shown, as large as the
+    // drawing (within the screen): the driver takes other paths for shapes
+    // cut at the edge.
+    const ViewGeometry drawn{zoom};
+    const int wide = std::min(drawn.DrawingWidth() + 2, DisplayWidth(x, DefaultScreen(x)));
+    const int high = std::min(drawn.DrawingHeight() + 2, DisplayHeight(x, DefaultScreen(x)));
+    XSetWindowAttributes attributes{};
+    attributes.colormap = XCreateColormap(x, DefaultRootWindow(x), visual->visual, AllocNone);
+    attributes.border_pixel = 0;
+    colormap = attributes.colormap;
+    offscreen = XCreateWindow(x, DefaultRootWindow(x), 0, 0, wide, high, 0, visual->depth,
+                              InputOutput, visual->visual, CWColormap | CWBorderPixel, &attributes);
+    // Text at 100% is GLUT's, which starts on the toolkit's thread.
+    if (std::abs(zoom - 1.0) < 1e-9) StartGlutForFont();
+    // The thread draws its own machine with copies of the settings: the
+    // window's machine and settings may change while it runs. The labels are
+    // the canvas's, untouched elsewhere until the first paint has waited.
+    // It shares the toolkit's display connection, which Xlib (1.8 on) makes
+    // safe for threads as it loads.
+    warmUp = std::thread(
+        [this, x, layout, zoom, wide, high, options = DrawingOptions(), palette = colours] {
+            warmUpDrawable = offscreen;
+            if (context->SetCurrent(*this)) {
+                Simulator machine;
+                machine.SelectLayout(layout);
+                machine.Reset();
+                glDrawBuffer(GL_BACK);
+                glClear(GL_COLOR_BUFFER_BIT);
+                SetUpView(wide, high, zoom, 1, 1);
+                DrawDatapath(machine, options, palette, zoom, &labels);
+                glFinish();
+                glXMakeCurrent(x, None, nullptr);
+            }
+            warmUpDrawable = 0;
+        });
+}
+
+void MyGLCanvas::StartLoadingDriver() {
+    Display* x = wxGetX11Display();
+    if (x == nullptr || driverLoading.joinable()) return;
+    // The first question to the display's GLX loads the driver.
+    driverLoading = std::thread([x] { glXQueryExtensionsString(x, DefaultScreen(x)); });
+}
+
+void MyGLCanvas::FinishLoadingDriver() {
+    if (driverLoading.joinable()) driverLoading.join();
+}
+
+void MyGLCanvas::FinishWarmUp() {
+    if (offscreen == 0) return;
+    if (warmUp.joinable()) warmUp.join();
+    XDestroyWindow(wxGetX11Display(), offscreen);
+    XFreeColormap(wxGetX11Display(), colormap);
+    offscreen = 0;
 }
 
 void MyGLCanvas::InitGL() {
@@ -71,6 +148,7 @@ DisplayOptions MyGLCanvas::DrawingOptions() const {
 }
 
 void MyGLCanvas::DrawFrame() {
+    FinishWarmUp();  // the context is the thread's until then
     if (!initialised) {
         InitGL();
         initialised = true;

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "app/DisplayState.h"
@@ -63,8 +64,29 @@ class MyGLCanvas : public wxGLCanvas {
     const ViewGeometry& Geometry() const { return geometry; }
     void SetGeometry(const ViewGeometry& newGeometry);
 
+    // The OpenGL driver turns each new kind of drawing into machine code on
+    // the first paint that needs it, which held the first picture up by
+    // tens of milliseconds. This draws a fresh machine of `layout` at `zoom`
+    // once with the canvas's own context into an unshown window, on a
+    // worker thread, while the rest of the main window is built; the first
+    // paint waits for it and finds the code made (and the labels rasterised
+    // if the zoom was right). Does nothing on a display without X11.
+    void WarmUp(tandrel::Layout layout, double zoom);
+    // Loading the driver and its compiler is most of what making the first
+    // canvas costs. A program starts it on a worker thread before it builds
+    // the widgets that come before the canvas, and waits for it just before
+    // the canvas is made: two threads loading at once would each load it.
+    // Does nothing without X11; waiting without a start does nothing.
+    static void StartLoadingDriver();
+    static void FinishLoadingDriver();
+    ~MyGLCanvas() override;
+    // The unshown window on the warm-up's thread, the canvas's elsewhere.
+    unsigned long GetXWindow() const override;
+
   private:
     void InitGL();
+    // Waits for the warm-up and frees its window.
+    void FinishWarmUp();
     // Draws the datapath into the back buffer.
     void DrawFrame();
     void OnSize(wxSizeEvent& event);
@@ -87,6 +109,9 @@ class MyGLCanvas : public wxGLCanvas {
     ViewGeometry geometry;
     PopupTracker popups;
     wxTipWindow* tip = nullptr;
+    std::thread warmUp;
+    unsigned long offscreen = 0;  // the warm-up's window, never shown
+    unsigned long colormap = 0;
 
     wxDECLARE_EVENT_TABLE();
 };

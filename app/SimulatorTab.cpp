@@ -100,6 +100,7 @@ void MyFrame::BuildSimulatorTab(wxNotebook* notebook) {
 
     simulator = std::make_unique<Simulator>();
     simulator->Reset();
+    MyGLCanvas::FinishLoadingDriver();
     glWindow = new CanvasPane(drawingSplitter, *simulator, display, colours, *this);
     canvas = glWindow->Canvas();
     if (!config.GetFlag(option::kZoomToFit))

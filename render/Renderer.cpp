@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 #include <map>
+#include <mutex>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -45,27 +46,20 @@ bool AtHundredPercent(double zoom) {
     return std::abs(zoom - 1.0) < 1e-9;
 }
 
-// Labels as pixel images, by text, size in quarter pixels and colour.
+// Labels as pixel images, by text, size in quarter pixels and colour,
+// shared by every context; a canvas warming up on a worker thread uses it
+// while other windows paint, hence the lock.
 std::map<LabelTextures::Key, TextImage>& TextCache() {
     static std::map<LabelTextures::Key, TextImage> cache;
     return cache;
 }
+std::mutex textCacheLock;
 
 std::uint32_t Packed(const ColourRecord& c) {
     const auto byte = [](float v) {
         return static_cast<std::uint32_t>(std::lround(std::fmin(std::fmax(v, 0.0f), 1.0f) * 255));
     };
     return byte(c.r) << 24 | byte(c.g) << 16 | byte(c.b) << 8 | byte(c.a);
-}
-
-// GLUT is wanted only for its bitmap font, so it is started when text is
-// first drawn at 100%: a window that is never shown at 100% never opens
-// GLUT's display connection. GLUT keeps the arguments it was given.
-void StartGlutForFont() {
-    static char name[] = "tandrel";
-    static char* arguments[] = {name, nullptr};
-    static int count = 1;
-    StartGlut(&count, arguments);
 }
 
 // Draws onto the current OpenGL context, whose model-view maps layout units
@@ -285,6 +279,7 @@ const LabelTextures::Entry& LabelTextures::Get(const Key& key, double pixelHeigh
     if (entries.size() > kMostCachedTexts) Clear();
     const auto found = entries.find(key);
     if (found != entries.end()) return found->second;
+    const std::lock_guard<std::mutex> hold(textCacheLock);
     auto& images = TextCache();
     if (images.size() > kMostCachedTexts) images.clear();
     auto image = images.find(key);
@@ -316,6 +311,16 @@ void LabelTextures::Clear() {
     for (const auto& [key, entry] : entries)
         if (entry.texture != 0) glDeleteTextures(1, &entry.texture);
     entries.clear();
+}
+
+// GLUT is wanted only for its bitmap font, so it is started when text is
+// first drawn at 100%: a window that is never shown at 100% never opens
+// GLUT's display connection. GLUT keeps the arguments it was given.
+void StartGlutForFont() {
+    static char name[] = "tandrel";
+    static char* arguments[] = {name, nullptr};
+    static int count = 1;
+    StartGlut(&count, arguments);
 }
 
 void StartGlut(int* argc, char** argv) {

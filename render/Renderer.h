@@ -24,6 +24,10 @@ namespace tandrel {
 // suppression could match. In sanitizer builds nothing allocated during the
 // call counts as a leak; everything after it is tracked as usual.
 void StartGlut(int* argc, char** argv);
+// StartGlut with the program's name, as drawing at 100% calls it; a thread
+// about to draw at 100% while another uses the display calls it first on
+// the display's own thread.
+void StartGlutForFont();
 
 // Prepares a frame on a window of the given size in pixels: blending and
 // line smoothing, pixel coordinates with the origin at the bottom left, and
