@@ -202,23 +202,18 @@ class GlPainter final : public Painter {
         glLineWidth(width);
         lineWidth = width;
     }
-    void Textured(bool on) {
-        if (on == textured) return;
-        if (on)
-            glEnable(GL_TEXTURE_2D);
-        else
-            glDisable(GL_TEXTURE_2D);
-        textured = on;
-    }
+    void Textured(bool on) { Switch(GL_TEXTURE_2D, on, textured); }
     // Arrowheads are smoothed at their edges; body shades and dots are not.
-    void SmoothPolygons(bool on) {
+    void SmoothPolygons(bool on) { Switch(GL_POLYGON_SMOOTH, on, smooth); }
+    // Turns a capability on or off unless it already is (-1: not known yet).
+    static void Switch(GLenum capability, bool on, int& state) {
         const int wanted = on ? 1 : 0;
-        if (wanted == smooth) return;
+        if (wanted == state) return;
         if (on)
-            glEnable(GL_POLYGON_SMOOTH);
+            glEnable(capability);
         else
-            glDisable(GL_POLYGON_SMOOTH);
-        smooth = wanted;
+            glDisable(capability);
+        state = wanted;
     }
 
     // Places a rasterised label by window coordinates, on whole pixels, so
@@ -269,7 +264,7 @@ class GlPainter final : public Painter {
     std::vector<double> scaleY{1.0};
     float lineWidth = -1.0f;  // not known until the painter sets it
     int smooth = -1;
-    bool textured = false;  // the constructor turns texturing off
+    int textured = 0;  // the constructor turns texturing off
 };
 
 }  // namespace
