@@ -5,6 +5,7 @@
 #include <wx/menu.h>
 #include <wx/msgdlg.h>
 #include <wx/sizer.h>
+#include <wx/statusbr.h>
 #include <wx/stdpaths.h>
 
 #include "app/Help.h"
@@ -111,7 +112,37 @@ wxString AskForPictureName(wxWindow* parent) {
     return name.GetFullPath();
 }
 
+// A status bar that repaints its changed field with the rest of the window.
+// The toolkit's own paints the field at once, a second pass over the
+// window's widgets on every Step; none of Tandrel's messages comes before
+// a long wait that would hide it.
+class StatusBar : public wxStatusBar {
+  public:
+    using wxStatusBar::wxStatusBar;
+
+  protected:
+    void DoUpdateStatusText(int field) override {
+        wxRect rect;
+        if (GetFieldRect(field, rect)) Refresh(true, &rect);
+    }
+    // A field outside the area being repainted would be clipped away
+    // whole: its text need not be measured and cut to width again.
+    void DrawField(wxDC& dc, int field, int textHeight) override {
+        wxRect rect;
+        if (GetFieldRect(field, rect) && GetUpdateRegion().Contains(rect.Inflate(2)) == wxOutRegion)
+            return;
+        wxStatusBar::DrawField(dc, field, textHeight);
+    }
+};
+
 }  // namespace
+
+wxStatusBar* MyFrame::OnCreateStatusBar(int number, long style, wxWindowID id,
+                                        const wxString& name) {
+    auto* bar = new StatusBar(this, id, style, name);
+    bar->SetFieldsCount(number);
+    return bar;
+}
 
 MyFrame::MyFrame(const wxString& title, const wxPoint& pos, const wxSize& size)
     : wxFrame(nullptr, wxID_ANY, title, pos, size, wxDEFAULT_FRAME_STYLE),

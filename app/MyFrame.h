@@ -52,6 +52,8 @@ class MyFrame : public wxFrame, public CanvasHost {
   public:
     MyFrame(const wxString& title, const wxPoint& pos, const wxSize& size);
     ~MyFrame() override;
+    wxStatusBar* OnCreateStatusBar(int number, long style, wxWindowID id,
+                                   const wxString& name) override;
 
     // Start-up and panes (MyFrame.cpp).
     void FinishStartup();
