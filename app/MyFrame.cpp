@@ -411,8 +411,7 @@ void MyFrame::OnSashChanged(wxSplitterEvent&) {
 void MyFrame::OnStep(wxCommandEvent&) {
     StopRun();
     simulator->Step();
-    RefreshListValues();
-    canvas->RefreshIfPainted();
+    ShowMachine();
 }
 
 void MyFrame::OnReset(wxCommandEvent&) {
@@ -420,8 +419,7 @@ void MyFrame::OnReset(wxCommandEvent&) {
     simulator->Reset();
     SyncInitialData(false);
     simulator->ReloadInstructionMemory();
-    RefreshListValues();
-    canvas->RefreshIfPainted();
+    ShowMachine();
 }
 
 void MyFrame::OnLayout(wxCommandEvent& event) {

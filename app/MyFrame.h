@@ -105,6 +105,9 @@ class MyFrame : public wxFrame, public CanvasHost {
     void UpdateStatus();
     // Redraws the lists, the counters and the drawing after the machine moved.
     void ShowMachine();
+    // The lists, row colours and counters; RefreshListValues has the
+    // timeline and explanation follow the machine first.
+    void RefreshLists();
     // What the last run did, as the status bar says it.
     const wxString& RunState() const { return runState; }
     // The status bar's fields.

@@ -131,7 +131,18 @@ void MyGLCanvas::Render() {
     if (!IsShownOnScreen()) return;
     DrawFrame();
     SwapBuffers();
+    pictureStarted = false;
     if (onFirstFrame) std::exchange(onFirstFrame, nullptr)();
+}
+
+void MyGLCanvas::StartPicture() {
+    if (!painted || !IsShownOnScreen()) return;
+    DrawFrame();  // its glFlush sets the driver to work
+    pictureStarted = true;
+}
+
+void MyGLCanvas::ShowPicture() {
+    if (std::exchange(pictureStarted, false)) SwapBuffers();
 }
 
 std::vector<unsigned char> MyGLCanvas::ReadPixels() {

@@ -48,6 +48,13 @@ class MyGLCanvas : public wxGLCanvas {
     void RefreshIfPainted() {
         if (painted) Render();
     }
+    // The same picture in two halves, for a handler with other widgets to
+    // repaint meanwhile: StartPicture draws the machine as it is now and
+    // leaves the driver filling in the pixels on its own threads;
+    // ShowPicture puts them on screen, unless a paint in between has
+    // already shown a picture as new.
+    void StartPicture();
+    void ShowPicture();
     bool Painted() const { return painted; }
     // Called once, when the first picture is on screen (bench/startup.sh
     // times the start-up to there).
@@ -98,6 +105,7 @@ class MyGLCanvas : public wxGLCanvas {
 
     bool initialised = false;
     bool painted = false;
+    bool pictureStarted = false;
     std::unique_ptr<wxGLContext> context;
     LabelTextures labels;  // kept in `context`
     Simulator& simulator;

@@ -9,6 +9,7 @@
 #include "app/Ids.h"
 #include "app/MyDatalist.h"
 #include "app/MyFrame.h"
+#include "app/PipelinePanel.h"
 
 namespace tandrel {
 
@@ -42,8 +43,15 @@ void TellRunLimit(wxWindow* parent, const wxString& message) {
 }
 
 void MyFrame::ShowMachine() {
-    RefreshListValues();  // which brings the status bar up to date too
-    canvas->RefreshIfPainted();
+    // The timeline and explanation follow the machine before the picture is
+    // drawn (its stale-read marks are theirs). The picture comes next: the
+    // driver fills in its pixels on its own threads while the lists and the
+    // status bar are brought up to date and repainted.
+    PipelinePanel::Follow(pipelinePanel);
+    canvas->StartPicture();
+    RefreshLists();  // which brings the status bar up to date too
+    Update();
+    canvas->ShowPicture();
 }
 
 void MyFrame::UpdateStatus() {

@@ -151,6 +151,10 @@ void MyFrame::RebuildLists() {
 
 void MyFrame::RefreshListValues() {
     PipelinePanel::Follow(pipelinePanel);
+    RefreshLists();
+}
+
+void MyFrame::RefreshLists() {
     for (int id : {MyDatalist::kRegisters, MyDatalist::kData}) {
         MyDatalist* list = lists.at(id);
         Memory* memory = id == MyDatalist::kRegisters

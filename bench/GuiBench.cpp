@@ -157,8 +157,9 @@ MyFrame* PrepareStep(benchmark::State& state, Layout layout) {
     return frame;
 }
 
-// The Step handler (machine, register and data lists, row colours, canvas
-// drawn and swapped) until OpenGL has finished the picture.
+// The Step handler (machine, register and data lists, row colours and
+// status bar updated and repainted, canvas drawn and swapped) until OpenGL
+// has finished the picture.
 void BM_Step(benchmark::State& state) {
     const auto layout = static_cast<Layout>(state.range(0));
     MyFrame* frame = PrepareStep(state, layout);
@@ -183,9 +184,8 @@ BENCHMARK(BM_Step)
     ->Arg(static_cast<int>(Layout::Forwarding))
     ->Unit(benchmark::kMillisecond);
 
-// The same Step, followed by the repaint of every window it invalidated
-// (the visible list rows): what the user waits for before the window shows
-// the new state.
+// The same Step, followed by the repaint of anything it left invalidated:
+// what the user waits for before the window shows the new state.
 void BM_StepAndRepaint(benchmark::State& state) {
     const auto layout = static_cast<Layout>(state.range(0));
     MyFrame* frame = PrepareStep(state, layout);
