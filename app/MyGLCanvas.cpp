@@ -32,11 +32,12 @@ MyGLCanvas::MyGLCanvas(Simulator& simulator_, const DisplayState& display_,
       frame(frame_) {
     // The pane around sizes the canvas to the view; the drawing scales.
     SetMinSize(wxSize(50, 50));
-    // The driver takes about 2 MB of vertex buffers for each picture and
-    // frees them at its end; given back to the system at once, every Step
-    // would fault the same pages in afresh. The heap keeps that much free
-    // memory, and blocks up to a large texture's size come from it.
-    mallopt(M_TRIM_THRESHOLD, 32 << 20);
+    // The software driver takes about 2.5 MB of buffers for each picture
+    // and frees them at its end; given back to the system at once, every
+    // Step would fault the same pages in afresh. The heap keeps up to 8 MB
+    // free (more would stay resident after start-up), and blocks up to a
+    // large texture's size come from it.
+    mallopt(M_TRIM_THRESHOLD, 8 << 20);
     mallopt(M_MMAP_THRESHOLD, 4 << 20);
 }
 
