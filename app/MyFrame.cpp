@@ -436,8 +436,7 @@ void MyFrame::OnLayout(wxCommandEvent& event) {
     config.SetFlag(option::kShowForwardingLayout, layout == tandrel::Layout::Forwarding);
     config.Save();
     SyncInitialData(false);
-    canvas->RefreshIfPainted();
-    RefreshListValues();
+    ShowMachine();
 }
 
 void MyFrame::OnFormat(wxCommandEvent& event) {

@@ -64,7 +64,7 @@ class MyFrame : public wxFrame, public CanvasHost {
 
     // Simulator tab (SimulatorTab.cpp).
     void RebuildLists();
-    void RefreshListValues() override;
+    void RefreshListValues();
     void ColourInstructionRows();
     // Says above the drawing what state the program is in, and names the
     // loaded file in the title bar.
@@ -104,7 +104,7 @@ class MyFrame : public wxFrame, public CanvasHost {
     // Brings the counters and the buttons' states up to date.
     void UpdateStatus();
     // Redraws the lists, the counters and the drawing after the machine moved.
-    void ShowMachine();
+    void ShowMachine() override;
     // The lists, row colours and counters; RefreshListValues has the
     // timeline and explanation follow the machine first.
     void RefreshLists();

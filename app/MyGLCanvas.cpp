@@ -224,8 +224,7 @@ void MyGLCanvas::OnPaint(wxPaintEvent& event) {
 
 void MyGLCanvas::OnLeftUp(wxMouseEvent& event) {
     simulator.Step();
-    frame.RefreshListValues();
-    RefreshIfPainted();
+    frame.ShowMachine();
     event.Skip();
 }
 

@@ -24,7 +24,8 @@ namespace tandrel {
 class CanvasHost {
   public:
     virtual ~CanvasHost() = default;
-    virtual void RefreshListValues() = 0;
+    // The machine moved: lists, counters, timeline and this drawing.
+    virtual void ShowMachine() = 0;
     virtual void ShowLeftPanel(bool show, bool toggle) = 0;
     // The user chose another zoom (or fitting), by menu, key or wheel.
     virtual void ZoomChanged() = 0;
